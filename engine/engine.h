@@ -1,0 +1,90 @@
+// The completion engine: request, word rules, harvest, menu and insertion.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// ---- Fixed bounds ----
+
+inline constexpr int kLineCopySize = 1024;   // bytes of a line that take part in a request
+inline constexpr int kPrefixSize = 32;       // prefix buffer; a full buffer has no terminator
+inline constexpr int kMaxWordLength = 31;    // characters of a candidate word
+inline constexpr int kScanLinesAbove = 2000; // lines above the cursor's line that are scanned
+inline constexpr int kMaxMenuItems = 150;
+inline constexpr int kMaxVisibleRows = 22;
+inline constexpr int kHotKeyItems = 15; // items 1 to f carry a hot key
+inline constexpr int kBottomTextSize = 64;
+
+// ---- Process-wide state ----
+
+// The four options; any non-zero value counts as on.
+struct CompletionSettings {
+    std::uint32_t space;
+    std::uint32_t menu1;
+    std::uint32_t sound;
+    std::uint32_t numbers;
+};
+extern CompletionSettings gSettings;
+
+// One harvested word: 2 to 31 characters, zero-terminated and zero-padded.
+struct CandidateNode {
+    char word[kMaxWordLength + 1];
+    CandidateNode* nextNode;
+};
+
+// Distinct candidate words in order of discovery; null between requests.
+extern CandidateNode* CandidateList;
+
+// Cursor position inside the editor window, stored by every request for menu placement.
+extern std::int32_t gCursorColumnOffset;
+extern std::int32_t gCursorRowOffset;
+
+// Non-zero exactly while the plug-in has the host insert text and redraw.
+extern std::int32_t gReentryGuard;
+
+// ---- Word rules ----
+
+// 1 when the byte (low 8 bits) is a word character: letters, bytes 0x80 and up, and,
+// with Numbers on, digits and the underscore.
+int IsWordChar(unsigned byte);
+
+// 1 when the byte may be part of a taken word: a-z, A-Z, 0-9 and the code page 866
+// Cyrillic letters 0x80-0xAF and 0xE0-0xEF. Numbers does not change it.
+int IsExtractionChar(unsigned byte);
+
+// Copies into dest (size bytes, zero-filled by the caller) the run of word characters
+// that ends at text[column - 1]; at most size bytes, no terminator added.
+// Needs column >= 1 and a word character at text[column - 1].
+void ExtractPrefix(const char* text, std::int32_t column, char* dest, std::size_t size);
+
+// Length of the prefix in its buffer: up to the first zero, or the whole buffer.
+std::size_t PrefixLength(const char* prefix);
+
+// ---- Completion ----
+
+// Runs one qualified request: harvest, then menu and insertion. lineText is the
+// converted copy of the cursor's line; cursorColumn is at least 1.
+void CompleteWord(const char* lineText, std::int32_t cursorLine, std::int32_t cursorColumn);
+
+// First stage: fills CandidateList from the scan window and restores cursor and window.
+void HarvestCandidates(const char* prefix, std::int32_t cursorLine, std::int32_t cursorColumn);
+
+// Hands every word of a zero-terminated line that starts with prefix at a word start
+// to AddCandidate.
+void HarvestLine(const char* lineText, const char* prefix);
+
+// Appends word to CandidateList if it is longer than the prefix, starts with it and is
+// not listed yet. Words that could never be shown (past the menu's item limit) are not
+// kept. A failed allocation costs the word and two beeps.
+void AddCandidate(const char* word, const char* prefix);
+
+// Second stage: beep, or menu (or single candidate), insertion, redraw, release.
+void OfferCandidates(const char* prefix);
+
+// Releases every node from CandidateList on; leaves the head itself alone.
+void FreeCandidates();
+
+// Formats a printf-style text with one integer into out (size bytes, always terminated).
+// Honours the first %d, %i, %u or %x with optional flags and width, and %%; any other
+// % sequence is copied as text. A null format gives an empty text.
+void FormatCount(char* out, std::size_t size, const char* format, std::int32_t count);

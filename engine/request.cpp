@@ -1,0 +1,86 @@
+// The completion request: the key filter, the cursor's line, and the word rules.
+#include "engine/engine.h"
+#include "engine/tables.h"
+#include "host/host.h"
+
+#include <cstring>
+
+CompletionSettings gSettings = {0, 0, 1, 0};
+std::int32_t gCursorColumnOffset = 0;
+std::int32_t gCursorRowOffset = 0;
+std::int32_t gReentryGuard = 0;
+
+int IsWordChar(unsigned byte) {
+    return WordCharTable(gSettings.numbers != 0)[byte & 0xFFu];
+}
+
+int IsExtractionChar(unsigned byte) { return kExtractionTable[byte & 0xFFu]; }
+
+void ExtractPrefix(const char* text, std::int32_t column, char* dest, std::size_t size) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
+    std::int32_t i = column - 1;
+    while (IsWordChar(bytes[i]) && i != 0) --i;
+    const std::int32_t start = IsWordChar(bytes[i]) ? i : i + 1;
+    const auto length = static_cast<std::size_t>(column - start);
+    std::memcpy(dest, text + start, length < size ? length : size);
+}
+
+std::size_t PrefixLength(const char* prefix) {
+    const void* zero = std::memchr(prefix, 0, kPrefixSize);
+    return zero == nullptr ? kPrefixSize : static_cast<std::size_t>(
+                                               static_cast<const char*>(zero) - prefix);
+}
+
+namespace {
+
+// 1 for a key-down Space with either Ctrl key held; Shift, Alt and lock keys don't matter.
+int IsCompletionKey(const InputRecord* record) {
+    if (record->EventType != kKeyEvent) return 0;
+    const KeyEventRecord& key = record->Event.KeyEvent;
+    if (key.bKeyDown == 0) return 0;
+    if (key.wVirtualKeyCode != kVkSpace) return 0;
+    return (key.dwControlKeyState & (kLeftCtrlPressed | kRightCtrlPressed)) != 0;
+}
+
+// Copies at most kLineCopySize bytes of the host's line and zero-fills the rest of the
+// copy, which has one byte more for the terminator. A null text counts as empty.
+std::size_t CopyLine(const char* text, char* copy) {
+    std::size_t length = text == nullptr ? 0 : strnlen(text, kLineCopySize);
+    std::memcpy(copy, text == nullptr ? "" : text, length);
+    std::memset(copy + length, 0, kLineCopySize + 1 - length);
+    return length;
+}
+
+} // namespace
+
+// Returns 1 when the event was a completion request (whatever its outcome), else 0.
+extern "C" std::int32_t HOSTCALL ProcessEditorInput(const InputRecord* record) {
+    if (gReentryGuard != 0) return 0;
+    if (record == nullptr || gStartup.editorCommand == nullptr) return 0;
+    if (!IsCompletionKey(record)) return 0;
+
+    EditorStateRecord state = {};
+    EditorCommand(kEditorGetState, &state);
+    gCursorColumnOffset = state.cursorColumn - state.windowLeftColumn;
+    gCursorRowOffset = state.cursorLine - state.windowTopLine - 2;
+    // A column outside 1..1024 has no word character left of it inside the copy.
+    if (state.cursorColumn <= 0 || state.cursorColumn > kLineCopySize) return 0;
+
+    LineRecord line = {};
+    line.lineNumber = -1;
+    EditorCommand(kEditorGetLine, &line);
+    char copy[kLineCopySize + 1];
+    ConversionRecord conversion = {copy, static_cast<std::int32_t>(CopyLine(line.lineText, copy))};
+    EditorCommand(kEditorConvertText, &conversion);
+
+    if (!IsWordChar(static_cast<unsigned char>(copy[state.cursorColumn - 1]))) return 0;
+    CompleteWord(copy, state.cursorLine, state.cursorColumn);
+    return 1;
+}
+
+void CompleteWord(const char* lineText, std::int32_t cursorLine, std::int32_t cursorColumn) {
+    char prefix[kPrefixSize] = {};
+    ExtractPrefix(lineText, cursorColumn, prefix, sizeof prefix);
+    HarvestCandidates(prefix, cursorLine, cursorColumn);
+    OfferCandidates(prefix);
+}

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs with apt whatever a fresh Debian machine lacks to build and test Lexamund.
+set -euo pipefail
+packages=(cmake make g++ clang libclang-rt-14-dev googletest libgtest-dev libgmock-dev
+          libbenchmark-dev g++-mingw-w64-i686 wine wine32:i386 tmux)
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $sudo dpkg --add-architecture i386
+fi
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+fi

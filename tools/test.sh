@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Builds both presets and runs every test: natively with the sanitizers, and the Windows
+# build under wine against the real DLL.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tools/setup.sh
+
+cmake --preset native >/dev/null
+cmake --build --preset native
+ctest --preset native
+
+cmake --preset win32 >/dev/null
+cmake --build --preset win32
+tools/wine-prefix.sh start build/win32
+status=0
+ctest --preset win32 || status=$?
+tools/wine-prefix.sh stop build/win32
+exit $status
