@@ -61,8 +61,11 @@ extern "C" std::int32_t HOSTCALL ProcessEditorInput(const InputRecord* record) {
 
     EditorStateRecord state = {};
     EditorCommand(kEditorGetState, &state);
-    gCursorColumnOffset = state.cursorColumn - state.windowLeftColumn;
-    gCursorRowOffset = state.cursorLine - state.windowTopLine - 2;
+    // 32-bit arithmetic that wraps, as the host's does, for whatever the host reports.
+    gCursorColumnOffset = static_cast<std::int32_t>(std::int64_t{state.cursorColumn} -
+                                                    state.windowLeftColumn);
+    gCursorRowOffset =
+        static_cast<std::int32_t>(std::int64_t{state.cursorLine} - state.windowTopLine - 2);
     // A column outside 1..1024 has no word character left of it inside the copy.
     if (state.cursorColumn <= 0 || state.cursorColumn > kLineCopySize) return 0;
 
