@@ -159,7 +159,7 @@ void TestHost::Reenter() {
 
 const char* HOSTCALL TestHost::LookupMessage(std::int32_t module, std::int32_t number) {
     TestHost& host = *gHost;
-    host.calls.push_back({CallKind::LookupMessage, {module, number}, {}});
+    if (host.recordCalls) host.calls.push_back({CallKind::LookupMessage, {module, number}, {}});
     if (number < 0 || number >= static_cast<std::int32_t>(host.messages.size())) return "";
     return host.messages[static_cast<std::size_t>(number)].c_str();
 }
@@ -170,6 +170,7 @@ std::int32_t HOSTCALL TestHost::ShowMenu(std::int32_t module, std::int32_t x, st
                                          HostWord r9, HostWord r10, const MenuItemRecord* items,
                                          std::int32_t count) {
     TestHost& host = *gHost;
+    if (!host.recordCalls && !host.menuAnswer) return host.menuChoice;
     MenuShown menu{module, x, y, maxHeight, flags, title ? title : "", bottom ? bottom : "",
                    {r8, r9, r10}, {}, {}};
     for (std::int32_t i = 0; i < count; ++i) {
@@ -192,7 +193,7 @@ std::int32_t HOSTCALL TestHost::RunDialog(std::int32_t module, std::int32_t x1, 
 }
 
 std::int32_t HOSTCALL TestHost::RecordBeep(std::uint32_t type) {
-    if (gHost == nullptr) return 1;
+    if (gHost == nullptr || !gHost->recordCalls) return 1;
     gHost->calls.push_back({CallKind::Beep, {type}, {}});
     gHost->beeps.push_back(type);
     return 1;
@@ -232,6 +233,10 @@ void TestHost::Command(std::int32_t command, void* param) {
     case kEditorGetLine: {
         auto* record = static_cast<LineRecord*>(param);
         const auto index = static_cast<std::size_t>(cursorLine);
+        if (!recordCalls && cursorLine >= 0 && index < lines.size()) {
+            record->lineText = lines[index].c_str();
+            break;
+        }
         const bool isNull = std::find(nullLines.begin(), nullLines.end(), cursorLine) !=
                             nullLines.end();
         const std::string text = cursorLine >= 0 && index < lines.size() ? lines[index] : "";
@@ -247,7 +252,7 @@ void TestHost::Command(std::int32_t command, void* param) {
     }
     case kEditorInsertText: {
         const char* text = static_cast<const char*>(param);
-        calls.push_back({CallKind::InsertText, {}, text ? text : ""});
+        if (recordCalls) calls.push_back({CallKind::InsertText, {}, text ? text : ""});
         if (text != nullptr) InsertAtCursor(text);
         Reenter();
         break;
@@ -260,15 +265,17 @@ void TestHost::Command(std::int32_t command, void* param) {
         state->cursorColumn = cursorColumn;
         state->windowTopLine = windowTopLine;
         state->windowLeftColumn = windowLeftColumn;
-        calls.push_back({CallKind::GetEditorState, {}, {}});
+        if (recordCalls) calls.push_back({CallKind::GetEditorState, {}, {}});
         break;
     }
     case kEditorSetPosition: {
         const auto* p = static_cast<const PositionRecord*>(param);
-        calls.push_back({CallKind::SetPosition,
-                         {p->cursorLine, p->cursorColumn, p->third, p->windowTopLine,
-                          p->windowLeftColumn, p->sixth},
-                         {}});
+        if (recordCalls) {
+            calls.push_back({CallKind::SetPosition,
+                             {p->cursorLine, p->cursorColumn, p->third, p->windowTopLine,
+                              p->windowLeftColumn, p->sixth},
+                             {}});
+        }
         const auto last = static_cast<std::int32_t>(lines.size()) - 1;
         if (p->cursorLine != -1) cursorLine = std::clamp(p->cursorLine, 0, last);
         if (p->cursorColumn != -1) cursorColumn = std::max(p->cursorColumn, 0);
@@ -277,15 +284,19 @@ void TestHost::Command(std::int32_t command, void* param) {
         break;
     }
     case kEditorRedraw:
-        calls.push_back({CallKind::Redraw, {reinterpret_cast<std::intptr_t>(param)}, {}});
+        if (recordCalls) {
+            calls.push_back({CallKind::Redraw, {reinterpret_cast<std::intptr_t>(param)}, {}});
+        }
         Reenter();
         break;
     case kEditorConvertText: {
         auto* record = static_cast<ConversionRecord*>(param);
-        calls.push_back({CallKind::ConvertText,
-                         {record->byteCount},
-                         std::string(record->buffer, static_cast<std::size_t>(
-                                                         std::max(record->byteCount, 0)))});
+        if (recordCalls) {
+            calls.push_back({CallKind::ConvertText,
+                             {record->byteCount},
+                             std::string(record->buffer, static_cast<std::size_t>(
+                                                             std::max(record->byteCount, 0)))});
+        }
         if (table != CharTable::Win1251) break;
         for (std::int32_t i = 0; i < record->byteCount; ++i) {
             auto& byte = reinterpret_cast<unsigned char&>(record->buffer[i]);
@@ -294,7 +305,7 @@ void TestHost::Command(std::int32_t command, void* param) {
         break;
     }
     default:
-        calls.push_back({CallKind::OtherCommand, {command}, {}});
+        if (recordCalls) calls.push_back({CallKind::OtherCommand, {command}, {}});
         break;
     }
 }

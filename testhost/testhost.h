@@ -108,6 +108,10 @@ class TestHost {
     std::vector<std::int32_t> reentryResults;
 
     // ---- What happened ----
+    // When false the services record nothing (calls, menus, beeps) and GetLine hands out
+    // the document's own text instead of a poisoned copy, so that a benchmark measures the
+    // plug-in rather than the recorder.
+    bool recordCalls = true;
     std::vector<HostCall> calls;
     std::vector<MenuShown> menus;
     std::vector<DialogShown> dialogs;

@@ -1,0 +1,38 @@
+// Deterministic editor windows for the request benchmarks and the instruction counts.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+inline constexpr int kWindowLines = 2001; // the cursor's line and the 2000 above it
+inline constexpr std::size_t kLineBytes = 1023;
+inline constexpr std::size_t kLongLineBytes = 100000;
+inline constexpr std::size_t kReadBytes = 1024; // what a request reads of a line
+
+// A document whose last line holds the cursor, right after the prefix.
+struct Workload {
+    std::string name; // "source/get", "distinct", ...
+    std::string prefix;
+    std::vector<std::string> lines;
+    std::int32_t cursorLine = 0;
+    std::int32_t cursorColumn = 0;
+    std::string cursorText;       // the cursor's line, to restore after an insertion
+    std::size_t scannedBytes = 0; // bytes a request reads: the first 1024 of each line,
+                                  // the cursor's line up to the cursor
+};
+
+// The names accepted by MakeWorkload, in the order they are reported.
+const std::vector<std::string>& WorkloadNames();
+
+// Builds the named workload; an unknown name gives an empty one.
+Workload MakeWorkload(const std::string& name);
+
+// The baseline: reads the same bytes as a request once, with memchr for the prefix's first
+// byte, and returns the number of hits.
+extern "C" std::size_t MemchrBaseline(const Workload* workload);
+
+// A stricter floor: reads the same bytes once with one memchr per line, for a byte that
+// never occurs, so that it costs the same however often the prefix's first byte occurs.
+extern "C" std::size_t ScanBaseline(const Workload* workload);
