@@ -1,0 +1,51 @@
+// The settings store: the four options as REG_DWORD values in the plug-in's registry key.
+//
+// The key is the host's plug-in key followed by "\Lexamund", below HKEY_CURRENT_USER.
+// Every registry call goes through gPlatform, and every handle is closed within the
+// operation that opened it. Reading never creates a key; only a write does.
+#pragma once
+
+#include "platform/platform.h"
+
+#include <cstdint>
+
+inline constexpr int kSettingsKeyPathSize = 96; // the stored path and its terminator
+inline constexpr int kOperationPathSize = 88;   // one operation's path and its terminator
+inline constexpr char kSettingsKeyName[] = "\\Lexamund";
+
+// The settings key's path below the registry root; empty before start-up and when the
+// host's key would make it longer than an operation's path can hold (the store is then
+// unusable: reads give the defaults and writes are skipped).
+extern char SettingsKeyPath[kSettingsKeyPathSize];
+
+// Sets SettingsKeyPath to the host's plug-in key followed by "\Lexamund", replacing what
+// it held. The host's string is copied at once. A null key or one that would make the
+// path longer than kOperationPathSize - 1 characters leaves the path empty.
+void SetUpSettingsKeyPath(const char* hostPluginKey);
+
+// Opens, creating if missing (with the keys above it), the settings key or its subkey
+// (empty or null name: the key itself) for writing. Returns 0 on any failure.
+RegKey CreateSettingsKey(RegKey root, const char* subkey);
+
+// Opens the settings key or its subkey for queries; 0 when it is missing or unreadable.
+// Never creates anything.
+RegKey OpenSettingsKey(RegKey root, const char* subkey);
+
+// Stores value as a 4-byte REG_DWORD. Failures are silent.
+void WriteSetting(RegKey root, const char* subkey, const char* valueName, std::uint32_t value);
+
+// Reads a value of at most 4 bytes into *value and returns 1; data shorter than 4 bytes
+// fills the low bytes and zeros the rest. On any failure (key or value missing, data
+// longer than 4 bytes) stores defaultValue and returns 0. The value's type is not checked.
+int QuerySetting(RegKey root, const char* subkey, const char* valueName, std::uint32_t* value,
+                 std::uint32_t defaultValue);
+
+// The value as QuerySetting reads it, or defaultValue.
+std::uint32_t ReadSetting(RegKey root, const char* subkey, const char* valueName,
+                          std::uint32_t defaultValue);
+
+// Loads Space, Menu1, Sound and Numbers, in that order, into gSettings (defaults 0, 0, 1, 0).
+void LoadSettings();
+
+// Writes the four settings of gSettings, in the order Space, Menu1, Sound, Numbers.
+void SaveSettings();

@@ -1,0 +1,149 @@
+// The native build's in-memory registry behaves as the Windows registry does for the
+// five operations of the platform table.
+#include "platform/memory_registry.h"
+#include "platform/platform.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class MemoryRegistry : public ::testing::Test {
+  protected:
+    void SetUp() override { MemoryRegistryReset(); }
+    void TearDown() override { MemoryRegistryReset(); }
+
+    static RegKey Create(const char* path, std::uint32_t* disposition = nullptr,
+                         RegKey root = kHkeyCurrentUser) {
+        RegKey key = 0;
+        EXPECT_EQ(kDefaultPlatform.regCreateKeyEx(root, path, 0, nullptr, 0, kKeyWrite, nullptr,
+                                                  &key, disposition),
+                  kErrorSuccess);
+        return key;
+    }
+    static std::int32_t Open(const char* path, RegKey* key, RegKey root = kHkeyCurrentUser) {
+        return kDefaultPlatform.regOpenKeyEx(root, path, 0, kKeyQueryValue, key);
+    }
+    static std::int32_t Set(RegKey key, const char* name, std::uint32_t type,
+                            const std::string& bytes) {
+        return kDefaultPlatform.regSetValueEx(key, name, 0, type,
+                                              reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                                              static_cast<std::uint32_t>(bytes.size()));
+    }
+    static std::int32_t Close(RegKey key) { return kDefaultPlatform.regCloseKey(key); }
+};
+
+TEST_F(MemoryRegistry, OpeningAMissingKeyFailsAndCreatesNothing) {
+    RegKey key = 99;
+    EXPECT_EQ(Open("Software\\Missing", &key), kErrorFileNotFound);
+    EXPECT_EQ(key, 0u);
+    EXPECT_TRUE(MemoryRegistryEmpty());
+    EXPECT_EQ(MemoryRegistryOpenHandles(), 0u);
+}
+
+TEST_F(MemoryRegistry, CreatingMakesEveryMissingKeyOnThePath) {
+    std::uint32_t disposition = 0;
+    const RegKey key = Create("Software\\Host\\Plugins\\Lexamund", &disposition);
+    EXPECT_EQ(disposition, kCreatedNewKey);
+    EXPECT_EQ(MemoryRegistryKeyCount(), 4u);
+    for (const char* path : {"Software", "software\\HOST", "Software\\Host\\Plugins"}) {
+        EXPECT_TRUE(MemoryRegistryKeyExists(path)) << path;
+    }
+    EXPECT_EQ(Close(key), kErrorSuccess);
+    const RegKey again = Create("SOFTWARE\\host\\plugins\\LEXAMUND", &disposition);
+    EXPECT_EQ(disposition, kOpenedExistingKey);
+    EXPECT_EQ(MemoryRegistryKeyCount(), 4u);
+    EXPECT_EQ(Close(again), kErrorSuccess);
+    EXPECT_EQ(MemoryRegistryOpenHandles(), 0u);
+}
+
+TEST_F(MemoryRegistry, PathsFollowTheWindowsRules) {
+    RegKey key = 0;
+    EXPECT_EQ(kDefaultPlatform.regCreateKeyEx(kHkeyCurrentUser, "\\Software", 0, nullptr, 0,
+                                              kKeyWrite, nullptr, &key, nullptr),
+              kErrorBadPathname);
+    EXPECT_EQ(key, 0u);
+    Close(Create("Software\\\\Doubled\\"));
+    EXPECT_TRUE(MemoryRegistryKeyExists("Software\\Doubled"));
+    EXPECT_EQ(MemoryRegistryKeyCount(), 2u) << "empty names are skipped";
+    const std::string longName(256, 'n');
+    EXPECT_EQ(Open(longName.c_str(), &key), kErrorInvalidParameter);
+    EXPECT_EQ(Open("Software", &key, 0x1234), kErrorInvalidHandle);
+}
+
+TEST_F(MemoryRegistry, SubkeysOpenRelativeToAnOpenHandle) {
+    const RegKey parent = Create("Software\\Host");
+    Close(Create("Inner", nullptr, parent));
+    EXPECT_TRUE(MemoryRegistryKeyExists("Software\\Host\\Inner"));
+    RegKey inner = 0;
+    EXPECT_EQ(Open("inner", &inner, parent), kErrorSuccess);
+    Close(inner);
+    Close(parent);
+}
+
+TEST_F(MemoryRegistry, QueryReportsSizeAndFailsWhenTheDataDoesNotFit) {
+    const RegKey writer = Create("Software\\Values");
+    ASSERT_EQ(Set(writer, "Big", kRegBinary, "12345678"), kErrorSuccess);
+    ASSERT_EQ(Set(writer, "Small", kRegBinary, "ab"), kErrorSuccess);
+    Close(writer);
+    RegKey key = 0;
+    ASSERT_EQ(Open("Software\\Values", &key), kErrorSuccess);
+    std::uint8_t data[4] = {9, 9, 9, 9};
+    std::uint32_t type = 0;
+    std::uint32_t size = 4;
+    EXPECT_EQ(kDefaultPlatform.regQueryValueEx(key, "big", nullptr, &type, data, &size),
+              kErrorMoreData);
+    EXPECT_EQ(size, 8u);
+    EXPECT_EQ(type, kRegBinary);
+    size = 4;
+    EXPECT_EQ(kDefaultPlatform.regQueryValueEx(key, "SMALL", nullptr, &type, data, &size),
+              kErrorSuccess);
+    EXPECT_EQ(size, 2u);
+    EXPECT_EQ(data[0], 'a');
+    EXPECT_EQ(data[2], 9) << "only the data's bytes are written";
+    size = 0;
+    EXPECT_EQ(kDefaultPlatform.regQueryValueEx(key, "Big", nullptr, nullptr, nullptr, &size),
+              kErrorSuccess);
+    EXPECT_EQ(size, 8u);
+    EXPECT_EQ(kDefaultPlatform.regQueryValueEx(key, "Gone", nullptr, &type, data, &size),
+              kErrorFileNotFound);
+    Close(key);
+}
+
+TEST_F(MemoryRegistry, SetReplacesAValueOfAnyTypeAndNamesIgnoreCase) {
+    ASSERT_TRUE(MemoryRegistryPutValue("Software\\V", "Space", kRegQword, "12345678", 8));
+    const RegKey key = Create("Software\\V");
+    EXPECT_EQ(Set(key, "SPACE", kRegDword, std::string("\x01\0\0\0", 4)), kErrorSuccess);
+    Close(key);
+    MemoryRegistryValue value;
+    ASSERT_TRUE(MemoryRegistryGetValue("software\\v", "space", &value));
+    EXPECT_EQ(value.type, kRegDword);
+    EXPECT_EQ(value.data, (std::vector<std::uint8_t>{1, 0, 0, 0}));
+}
+
+TEST_F(MemoryRegistry, HandlesNeedTheRightAccessAndCloseOnce) {
+    const RegKey writer = Create("Software\\A");
+    std::uint8_t data[4];
+    std::uint32_t size = 4;
+    EXPECT_EQ(kDefaultPlatform.regQueryValueEx(writer, "X", nullptr, nullptr, data, &size),
+              kErrorAccessDenied);
+    RegKey reader = 0;
+    ASSERT_EQ(Open("Software\\A", &reader), kErrorSuccess);
+    EXPECT_EQ(Set(reader, "X", kRegDword, "abcd"), kErrorAccessDenied);
+    EXPECT_EQ(MemoryRegistryOpenHandles(), 2u);
+    EXPECT_EQ(Close(reader), kErrorSuccess);
+    EXPECT_EQ(Close(reader), kErrorInvalidHandle);
+    EXPECT_EQ(Close(writer), kErrorSuccess);
+    EXPECT_EQ(MemoryRegistryOpenHandles(), 0u);
+}
+
+TEST_F(MemoryRegistry, ResetForgetsKeysValuesAndHandles) {
+    MemoryRegistryPutValue("", "AtRoot", kRegDword, "abcd", 4);
+    const RegKey key = Create("Software\\A");
+    EXPECT_FALSE(MemoryRegistryEmpty());
+    MemoryRegistryReset();
+    EXPECT_TRUE(MemoryRegistryEmpty());
+    EXPECT_EQ(MemoryRegistryOpenHandles(), 0u);
+    EXPECT_EQ(Close(key), kErrorInvalidHandle);
+}
+
+} // namespace
