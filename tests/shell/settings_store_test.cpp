@@ -2,7 +2,7 @@
 #include "engine/engine.h"
 #include "platform/memory_registry.h"
 #include "shell/settings.h"
-#include "tests/shell/registry_recorder.h"
+#include "tests/support/registry_log.h"
 
 #include <cstring>
 #include <gtest/gtest.h>

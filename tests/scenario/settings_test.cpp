@@ -1,0 +1,355 @@
+// Start-up, the menu entry, the settings dialog and the registry, through the host interface.
+#include "tests/scenario/scenario_fixture.h"
+
+#include <array>
+#include <cstring>
+
+namespace {
+
+using Settings4 = std::array<std::int32_t, 4>; // Space, Menu1, Sound, Numbers
+
+class SettingsScenario : public Scenario {
+  protected:
+    std::string SettingsKey() const { return host.pluginKey + "\\Lexamund"; }
+
+    void Plant(const std::string& name, std::uint32_t type, std::vector<std::uint8_t> bytes) {
+        PlantRegistryValue(SettingsKey(), name, type, bytes);
+    }
+    void PlantDword(const std::string& name, std::uint32_t value) {
+        Plant(name, kTestRegDword,
+              {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
+               static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)});
+    }
+
+    // Hands the plug-in the host's record again and forgets what happened so far.
+    void Restart() {
+        host.Start(PluginUnderTest());
+        host.ClearRecord();
+        gRegistryCalls.clear();
+    }
+
+    // Opens the settings dialog with the given answer; returns OpenPlugin's result.
+    std::int32_t OpenDialog(std::function<std::int32_t(DialogItemRecord*, std::int32_t)> answer) {
+        host.dialogAnswer = std::move(answer);
+        return host.plugin.openPlugin(0, 0);
+    }
+
+    // The settings the plug-in holds, as its dialog shows them; the dialog is left without
+    // a button, which must not touch the registry.
+    Settings4 Shown() {
+        const std::size_t callsBefore = gRegistryCalls.size();
+        EXPECT_EQ(OpenDialog([](DialogItemRecord*, std::int32_t) { return -1; }), -1);
+        EXPECT_EQ(gRegistryCalls.size(), callsBefore);
+        const std::vector<DialogItemRecord>& items = host.dialogs.back().items;
+        return {items[1].selected, items[2].selected, items[3].selected, items[4].selected};
+    }
+
+    // Confirms the dialog after setting the check boxes to states.
+    void Confirm(const Settings4& states) {
+        EXPECT_EQ(OpenDialog([states](DialogItemRecord* items, std::int32_t) {
+                      for (int i = 0; i < 4; ++i)
+                          items[i + 1].selected = states[i];
+                      return 5;
+                  }),
+                  -1);
+    }
+
+    // The stored value, or -1 when it is missing or not a 4-byte REG_DWORD.
+    std::int64_t StoredDword(const std::string& name, const std::string& key = "") {
+        RegistryValue value;
+        if (!ReadRegistryValue(key.empty() ? SettingsKey() : key, name, &value)) return -1;
+        if (value.type != kTestRegDword || value.data.size() != 4) return -1;
+        std::uint32_t word = 0;
+        std::memcpy(&word, value.data.data(), 4);
+        return word;
+    }
+
+    std::string OpenLine() const {
+        return "Open 80000001 " + SettingsKey() + " options 0 access 1";
+    }
+    std::string CreateLine() const { return "Create 80000001 " + SettingsKey() + " access 20006"; }
+};
+
+std::vector<std::string> SaveLines(const std::string& create, const Settings4& values) {
+    const char* names[] = {"Space", "Menu1", "Sound", "Numbers"};
+    std::vector<std::string> lines;
+    for (int i = 0; i < 4; ++i) {
+        char data[16];
+        const auto v = static_cast<std::uint32_t>(values[i]);
+        std::snprintf(data, sizeof data, "%02x%02x%02x%02x", v & 0xFF, (v >> 8) & 0xFF,
+                      (v >> 16) & 0xFF, v >> 24);
+        lines.insert(
+            lines.end(),
+            {create, std::string("Set ") + names[i] + " type 4 size 4 data " + data, "Close"});
+    }
+    return lines;
+}
+
+// ---- Start-up and loading ----
+
+TEST_F(SettingsScenario, FirstRunLeavesTheDefaultsAndCreatesNothing) {
+    EXPECT_EQ(gRegistryCalls, std::vector<std::string>(4, OpenLine()));
+    EXPECT_EQ(Shown(), (Settings4{0, 0, 1, 0}));
+    EXPECT_FALSE(RegistryKeyExists(host.pluginKey));
+    EXPECT_EQ(CompleteAtEnd({"xyz", "ab"}, 1), 1);
+    EXPECT_EQ(host.beeps, std::vector<std::uint32_t>{0x40}) << "Sound is on by default";
+}
+
+TEST_F(SettingsScenario, StoredValuesLoadAsStoredAndOversizedOnesAreIgnored) {
+    PlantDword("Sound", 0);
+    PlantDword("Numbers", 7);
+    Plant("Space", 11, {1, 0, 0, 0, 0, 0, 0, 0}); // 8 bytes: does not fit
+    Restart();
+    EXPECT_EQ(Shown(), (Settings4{0, 0, 0, 7}));
+
+    Restart();
+    EXPECT_EQ(CompleteAtEnd({"xyz", "ab"}, 1), 1);
+    EXPECT_TRUE(host.beeps.empty()) << "a stored Sound of 0 silences the beep";
+    EXPECT_EQ(CompleteAtEnd({"x1a9 more", "x1"}, 1), 1) << "Numbers 7 counts as on";
+    EXPECT_EQ(host.lines[1], "x1a9");
+}
+
+TEST_F(SettingsScenario, StartUpReadsEachValueWithItsOwnOpenQueryClose) {
+    PlantDword("Menu1", 1);
+    gRegistryCalls.clear();
+    host.Start(PluginUnderTest());
+    std::vector<std::string> expected;
+    for (const char* name : {"Space", "Menu1", "Sound", "Numbers"}) {
+        expected.insert(expected.end(),
+                        {OpenLine(), std::string("Query ") + name + " size 4", "Close"});
+    }
+    EXPECT_EQ(gRegistryCalls, expected);
+}
+
+TEST_F(SettingsScenario, ShortValuesFillTheLowBytesAndZeroTheRest) {
+    Plant("Space", kTestRegBinary, {5});
+    Plant("Menu1", kTestRegBinary, {1, 2});
+    Plant("Sound", kTestRegBinary, {0, 0, 0});
+    Plant("Numbers", kTestRegSz, {'a', 'b', 0});
+    Restart();
+    EXPECT_EQ(Shown(), (Settings4{5, 0x0201, 0, 0x6261}));
+}
+
+TEST_F(SettingsScenario, RepeatedStartUpReloadsFromTheRegistry) {
+    PlantDword("Space", 1);
+    Restart();
+    EXPECT_EQ(Shown()[0], 1);
+    PlantDword("Space", 0);
+    PlantDword("Menu1", 3);
+    Restart();
+    EXPECT_EQ(Shown(), (Settings4{0, 3, 1, 0}));
+}
+
+// ---- The dialog ----
+
+TEST_F(SettingsScenario, ConfirmingWithoutAChangeCreatesTheKeysAndWritesFourDwordsInOrder) {
+    gRegistryCalls.clear();
+    Confirm({0, 0, 1, 0});
+    EXPECT_EQ(gRegistryCalls, SaveLines(CreateLine(), {0, 0, 1, 0}));
+    EXPECT_TRUE(RegistryKeyExists(host.pluginKey));
+    EXPECT_EQ(StoredDword("Space"), 0);
+    EXPECT_EQ(StoredDword("Menu1"), 0);
+    EXPECT_EQ(StoredDword("Sound"), 1);
+    EXPECT_EQ(StoredDword("Numbers"), 0);
+    // And again, into the existing key.
+    gRegistryCalls.clear();
+    Confirm({0, 0, 1, 0});
+    EXPECT_EQ(gRegistryCalls, SaveLines(CreateLine(), {0, 0, 1, 0}));
+}
+
+TEST_F(SettingsScenario, SecondButtonAndLeavingWithoutAButtonChangeNothing) {
+    PlantDword("Sound", 0);
+    Restart();
+    for (std::int32_t result : {6, -1, 0, 4, 7, 100}) {
+        EXPECT_EQ(OpenDialog([result](DialogItemRecord* items, std::int32_t) {
+                      for (int i = 1; i <= 4; ++i)
+                          items[i].selected = 1;
+                      return result;
+                  }),
+                  -1);
+        EXPECT_EQ(Shown(), (Settings4{0, 0, 0, 0})) << "result " << result;
+    }
+    EXPECT_TRUE(gRegistryCalls.empty());
+    EXPECT_EQ(StoredDword("Space"), -1);
+    EXPECT_EQ(StoredDword("Sound"), 0);
+}
+
+TEST_F(SettingsScenario, HostStatesAreKeptAsTheHostLeftThem) {
+    gRegistryCalls.clear();
+    Confirm({7, 0, -1, 2});
+    EXPECT_EQ(gRegistryCalls, SaveLines(CreateLine(), {7, 0, -1, 2}));
+    EXPECT_EQ(StoredDword("Space"), 7);
+    EXPECT_EQ(StoredDword("Sound"), 0xFFFFFFFF);
+    EXPECT_EQ(Shown(), (Settings4{7, 0, -1, 2}));
+    Restart();
+    EXPECT_EQ(Shown(), (Settings4{7, 0, -1, 2})) << "loaded back unchanged";
+}
+
+TEST_F(SettingsScenario, AChangedSettingGovernsTheNextCompletion) {
+    EXPECT_EQ(CompleteAtEnd({"hello world", "he"}, 1), 1);
+    EXPECT_EQ(host.lines[1], "hello");
+    Confirm({1, 0, 0, 0});
+    EXPECT_EQ(CompleteAtEnd({"hello world", "he"}, 1), 1);
+    EXPECT_EQ(host.lines[1], "hello ");
+    host.ClearRecord();
+    EXPECT_EQ(CompleteAtEnd({"xyz", "ab"}, 1), 1);
+    EXPECT_TRUE(host.beeps.empty());
+    Confirm({0, 1, 1, 0});
+    EXPECT_EQ(CompleteAtEnd({"hello world", "he"}, 1), 1);
+    ASSERT_EQ(host.menus.size(), 1u) << "Menu1 shows a single candidate in a menu";
+}
+
+TEST_F(SettingsScenario, FailedWritesLeaveTheNewSettingsInForceUntilTheNextStartUp) {
+    gRegistryFaults.set = 5;
+    Confirm({1, 0, 1, 0});
+    EXPECT_EQ(CompleteAtEnd({"hello world", "he"}, 1), 1);
+    EXPECT_EQ(host.lines[1], "hello ");
+    EXPECT_EQ(StoredDword("Space"), -1);
+    gRegistryFaults = {};
+    Restart();
+    EXPECT_EQ(Shown(), (Settings4{0, 0, 1, 0}));
+
+    gRegistryFaults.create = 5;
+    Confirm({0, 1, 0, 1});
+    EXPECT_EQ(gRegistryCalls, std::vector<std::string>(4, CreateLine()));
+    EXPECT_EQ(Shown(), (Settings4{0, 1, 0, 1}));
+}
+
+// The items the dialog must show, with the given states and the host's texts.
+void ExpectTemplate(const std::vector<DialogItemRecord>& items, const Settings4& states,
+                    const std::array<std::string, 9>& messages) {
+    struct Shape {
+        std::int32_t type, x1, y1, x2, y2, focus, flags, defaultButton;
+    };
+    const Shape shapes[7] = {{3, 1, 1, 38, 9, 0, 0, 0},    {8, 3, 3, 0, 0, 1, 0, 0},
+                             {8, 3, 4, 0, 0, 0, 0, 0},     {8, 3, 5, 0, 0, 0, 0, 0},
+                             {8, 3, 6, 0, 0, 0, 0, 0},     {7, 0, 8, 0, 0, 0, 0x4000, 1},
+                             {7, 0, 8, 0, 0, 0, 0x4000, 0}};
+    ASSERT_EQ(items.size(), 7u);
+    for (int i = 0; i < 7; ++i) {
+        const DialogItemRecord& item = items[i];
+        const Shape& s = shapes[i];
+        EXPECT_EQ((std::array<std::int32_t, 8>{item.type, item.x1, item.y1, item.x2, item.y2,
+                                               item.focus, item.flags, item.defaultButton}),
+                  (std::array<std::int32_t, 8>{s.type, s.x1, s.y1, s.x2, s.y2, s.focus, s.flags,
+                                               s.defaultButton}))
+            << "item " << i;
+        EXPECT_EQ(item.selected, i >= 1 && i <= 4 ? states[i - 1] : 0) << "item " << i;
+        const std::string& text = messages[static_cast<std::size_t>(i) + 1];
+        EXPECT_STREQ(item.data, text.c_str()) << "item " << i;
+        for (std::size_t b = text.size(); b < sizeof item.data; ++b) {
+            ASSERT_EQ(item.data[b], 0) << "stale byte " << b << " in item " << i;
+        }
+    }
+}
+
+TEST_F(SettingsScenario, EachDialogStartsFromTheTemplate) {
+    EXPECT_EQ(OpenDialog([](DialogItemRecord* items, std::int32_t count) {
+                  for (std::int32_t i = 0; i < count; ++i) {
+                      std::memset(&items[i], 0x7E, sizeof items[i]);
+                  }
+                  return 6;
+              }),
+              -1);
+    ExpectTemplate(host.dialogs[0].items, {0, 0, 1, 0}, host.messages);
+    host.messages[1] = "Other title";
+    host.messages[7] = "&Close";
+    Confirm({1, 0, 1, 0});
+    ExpectTemplate(host.dialogs[1].items, {0, 0, 1, 0}, host.messages);
+    Shown();
+    ExpectTemplate(host.dialogs[2].items, {1, 0, 1, 0}, host.messages);
+
+    const DialogShown& shown = host.dialogs[2];
+    EXPECT_EQ((std::array<std::int64_t, 6>{shown.moduleNumber, shown.x1, shown.y1, shown.x2,
+                                           shown.y2, static_cast<std::int64_t>(shown.reserved)}),
+              (std::array<std::int64_t, 6>{host.moduleNumber, -1, -1, 40, 11, 0}));
+    std::vector<std::int64_t> looked;
+    for (std::int32_t index : host.CallsOf(CallKind::LookupMessage)) {
+        looked.push_back(host.calls[static_cast<std::size_t>(index)].args[1]);
+    }
+    EXPECT_EQ(looked, (std::vector<std::int64_t>{1, 2, 3, 4, 5, 6, 7, 1, 2, 3, 4,
+                                                 5, 6, 7, 1, 2, 3, 4, 5, 6, 7}));
+}
+
+TEST_F(SettingsScenario, AMessageLongerThanAnItemIsCutToFit) {
+    host.messages[2] = std::string(600, 'a');
+    host.messages[3] = std::string(511, 'b');
+    Shown();
+    const std::vector<DialogItemRecord>& items = host.dialogs.back().items;
+    EXPECT_EQ(std::string(items[1].data), std::string(511, 'a'));
+    EXPECT_EQ(std::string(items[2].data), std::string(511, 'b'));
+}
+
+// ---- The key path ----
+
+TEST_F(SettingsScenario, TheHostsKeyStringChangedAfterStartUpDoesNotMoveTheSettings) {
+    const std::string original = host.pluginKey;
+    host.pluginKey = original + "\\Inner";
+    Restart();
+    const std::string startKey = SettingsKey();
+    // Overwrite the host's string in place, then replace it.
+    std::fill(host.pluginKey.begin() + 9, host.pluginKey.end(), 'Z');
+    host.pluginKey = original + "\\Moved";
+    Confirm({1, 1, 1, 1});
+    EXPECT_EQ(StoredDword("Numbers", startKey), 1);
+    EXPECT_FALSE(RegistryKeyExists(SettingsKey()));
+}
+
+std::string KeyOfLength(const std::string& base, std::size_t length) {
+    std::string key = base + "\\";
+    key.resize(length, 'k');
+    return key;
+}
+
+TEST_F(SettingsScenario, AHostKeyThatFillsTheKeyPathExactlyIsUsed) {
+    host.pluginKey = KeyOfLength(host.pluginKey, 78); // + "\Lexamund" = 87 characters
+    PlantDword("Sound", 0);
+    Restart();
+    EXPECT_EQ(Shown(), (Settings4{0, 0, 0, 0}));
+    Confirm({1, 0, 0, 0});
+    EXPECT_EQ(StoredDword("Space"), 1);
+}
+
+TEST_F(SettingsScenario, AHostKeyTooLongForTheKeyPathLeavesTheRegistryAlone) {
+    const std::string base = host.pluginKey;
+    for (std::size_t length : {79, 95, 120}) {
+        host.pluginKey = KeyOfLength(base, length);
+        PlantDword("Sound", 0);
+        Restart();
+        EXPECT_TRUE(gRegistryCalls.empty()) << "start-up read from a cut-off key";
+        EXPECT_EQ(Shown(), (Settings4{0, 0, 1, 0}));
+        Confirm({1, 1, 0, 1});
+        EXPECT_TRUE(gRegistryCalls.empty()) << "the dialog wrote to a cut-off key";
+        EXPECT_EQ(Shown(), (Settings4{1, 1, 0, 1})) << "the settings still apply in memory";
+        EXPECT_EQ(StoredDword("Space"), -1);
+        EXPECT_EQ(StoredDword("Sound"), 0);
+    }
+}
+
+// ---- The menu entry ----
+
+TEST_F(SettingsScenario, GetPluginInfoWritesExactlyItsWords) {
+    constexpr HostWord kMarker = static_cast<HostWord>(0xA5A5A5A5u);
+    PluginInfoRecord info;
+    HostWord* words = reinterpret_cast<HostWord*>(&info);
+    std::fill(words, words + 10, kMarker);
+    host.plugin.getPluginInfo(&info);
+    EXPECT_EQ(words[0], 40u);
+    EXPECT_EQ(words[1], 6u);
+    EXPECT_EQ(words[4], 0u);
+    EXPECT_EQ(words[6], 1u);
+    EXPECT_EQ(words[8], 0u);
+    for (int untouched : {2, 3, 7, 9})
+        EXPECT_EQ(words[untouched], kMarker) << untouched;
+    ASSERT_NE(info.menuEntries, nullptr);
+    EXPECT_EQ(info.menuEntries[0], host.messages[1].c_str()) << "the host's pointer, unchanged";
+
+    host.messages[1] = "A different and much longer entry text";
+    const char* const* array = info.menuEntries;
+    host.plugin.getPluginInfo(&info);
+    EXPECT_EQ(info.menuEntries, array);
+    EXPECT_EQ(array[0], host.messages[1].c_str()) << "the latest lookup";
+    EXPECT_EQ(host.CountOf(CallKind::LookupMessage), 2u);
+}
+
+} // namespace
