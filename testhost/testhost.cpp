@@ -2,7 +2,9 @@
 #include "testhost/testhost.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 namespace {
@@ -53,13 +55,14 @@ InputRecord KeyEvent(bool down, std::uint16_t virtualKey, std::uint32_t controlS
 
 // ---- Construction and the model ----
 
+// The default texts are those of the English message file, lang/LexamundEng.lng.
 TestHost::TestHost() : previous_(gHost) {
     messages = {"Lexamund",
                 "Lexamund",
-                "Append a &space",
+                "&Append a space",
                 "&Menu for a single word",
                 "&Beep when nothing is found",
-                "&Digits and _ start words",
+                "&Digits and _ in words",
                 "&Save",
                 "&Cancel",
                 "%d words"};
@@ -103,20 +106,59 @@ void TestHost::ClearRecord() {
     reentryResults.clear();
 }
 
-// Message files: a ".Language=" line, then one double-quoted text per line in number order.
 bool TestHost::LoadMessages(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return false;
-    std::string line;
-    std::size_t number = 0;
-    while (std::getline(file, line) && number < messages.size()) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        const std::size_t open = line.find('"');
-        const std::size_t close = line.rfind('"');
-        if (line.rfind(".", 0) == 0 || open == std::string::npos || close <= open) continue;
-        messages[number++] = line.substr(open + 1, close - open - 1);
+    MessageFile file;
+    if (!ReadMessageFile(path, &file) || file.texts.size() < messages.size()) return false;
+    std::copy_n(file.texts.begin(), messages.size(), messages.begin());
+    return true;
+}
+
+namespace {
+
+bool SameLanguage(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+bool HasLngExtension(const std::filesystem::path& path) {
+    return SameLanguage(path.extension().string(), ".lng");
+}
+
+} // namespace
+
+// Picks the first complete file of the language, as the host does with its language option.
+bool TestHost::LoadLanguage(const std::string& folder, const std::string& language) {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        MessageFile file;
+        const std::string path = entry.path().string();
+        if (!HasLngExtension(entry.path()) || !ReadMessageFile(path, &file)) continue;
+        if (SameLanguage(file.language, language)) return LoadMessages(path);
     }
-    return number == messages.size();
+    return false;
+}
+
+bool ReadMessageFile(const std::string& path, MessageFile* file) {
+    std::ifstream in(path, std::ios::binary);
+    std::string line;
+    if (!in || !std::getline(in, line)) return false;
+    if (line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const std::string prefix = ".Language=";
+    const std::size_t comma = line.find(',');
+    if (line.rfind(prefix, 0) != 0 || comma == std::string::npos) return false;
+    file->language = line.substr(prefix.size(), comma - prefix.size());
+    file->description = line.substr(comma + 1);
+    file->texts.clear();
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty() || line.rfind("//", 0) == 0) continue;
+        if (line.size() < 2 || line.front() != '"' || line.back() != '"') return false;
+        file->texts.push_back(line.substr(1, line.size() - 2));
+    }
+    return true;
 }
 
 // ---- Driving a plug-in ----

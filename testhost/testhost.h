@@ -92,8 +92,13 @@ class TestHost {
     std::int32_t moduleNumber = 0x4C58;
     std::string pluginKey = "Software\\TestHost\\Plugins";
     std::array<std::string, 9> messages; // texts by message number (English by default)
-    // Loads the texts from a message file ("*.lng"); false when it cannot be read.
+    // Loads the texts from a message file ("*.lng"); false, leaving the texts as they were,
+    // when it cannot be read or holds fewer than nine texts.
     bool LoadMessages(const std::string& path);
+    // Loads the texts of the message file in folder whose ".Language=" line names language
+    // (e.g. "English" or "Russian"), as the host picks a plug-in's texts by its language
+    // option; false when there is no such complete file.
+    bool LoadLanguage(const std::string& folder, const std::string& language);
 
     // The menu's answer; by default menuChoice.
     std::int32_t menuChoice = 0;
@@ -156,6 +161,19 @@ class TestHost {
     char* lastLineText_ = nullptr;
     TestHost* previous_ = nullptr;
 };
+
+// A message file as the host reads it: a first line ".Language=Name,Description", then one
+// text per line in number order, each in double quotes. Blank lines and lines starting
+// with "//" are skipped; the texts are bytes in the file's code page.
+struct MessageFile {
+    std::string language;    // "English"
+    std::string description; // "English", "Russian (...)"
+    std::vector<std::string> texts;
+};
+
+// Reads a message file; false when it cannot be read, lacks the ".Language=" first line, or
+// has a line that is not a quoted text.
+bool ReadMessageFile(const std::string& path, MessageFile* file);
 
 // Builds a key event. Ctrl+Space is KeyEvent(true, 0x20, kLeftCtrlPressed).
 InputRecord KeyEvent(bool down, std::uint16_t virtualKey, std::uint32_t controlState,
