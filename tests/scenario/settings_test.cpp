@@ -12,7 +12,8 @@ class SettingsScenario : public Scenario {
   protected:
     std::string SettingsKey() const { return host.pluginKey + "\\Lexamund"; }
 
-    void Plant(const std::string& name, std::uint32_t type, std::vector<std::uint8_t> bytes) {
+    void Plant(const std::string& name, std::uint32_t type,
+               const std::vector<std::uint8_t>& bytes) {
         PlantRegistryValue(SettingsKey(), name, type, bytes);
     }
     void PlantDword(const std::string& name, std::uint32_t value) {
