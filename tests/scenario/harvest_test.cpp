@@ -1,0 +1,294 @@
+// The harvest as the host sees it: lines visited, words found, cursor and window restored.
+#include "tests/scenario/scenario_fixture.h"
+
+#include <string>
+
+namespace {
+
+using Args = std::vector<std::int64_t>;
+
+// A SetPosition of the scan, which moves only the cursor's line.
+Args ScanTo(std::int64_t line) {
+    return {line, -1, -1, -1, -1, -1};
+}
+
+// The restoring SetPosition: cursor and window back, the third and sixth field untouched.
+Args RestoreTo(std::int64_t line, std::int64_t column, std::int64_t top, std::int64_t left) {
+    return {line, column, -1, top, left, -1};
+}
+
+// A document of `count` lines in which no word starts with the prefixes used here.
+std::vector<std::string> Filler(std::size_t count) {
+    return std::vector<std::string>(count, "filler text, nothing to find");
+}
+
+class Harvest : public Scenario {
+  protected:
+    // The words found for the prefix left of the cursor at the end of `line`: the labels
+    // of the menu (dismissed), or the single word inserted without one.
+    std::vector<std::string> Found(const std::vector<std::string>& text, std::int32_t line,
+                                   const std::string& prefix) {
+        host.menuChoice = -1;
+        host.ClearRecord();
+        CompleteAtEnd(text, line);
+        std::vector<std::string> words;
+        for (const MenuShown& menu : host.menus) {
+            for (const std::string& label : menu.labels) {
+                words.push_back(label.substr(label[0] == '&' ? 3 : 2));
+            }
+        }
+        if (host.menus.empty()) {
+            for (const std::string& rest : Inserted())
+                words.push_back(prefix + rest);
+        }
+        return words;
+    }
+};
+
+// ---- Scan window ----
+
+TEST_F(Harvest, CursorOnLine2000ScansFromLine0) {
+    std::vector<std::string> text = Filler(2002);
+    text[0] = "abfirst";
+    text[2000] = "ab";
+    host.windowTopLine = 1990;
+    host.windowLeftColumn = 0;
+    EXPECT_EQ(CompleteAtEnd(text, 2000), 1);
+    const auto positions = Positions();
+    ASSERT_EQ(positions.size(), 2002u);
+    for (std::int64_t line = 0; line <= 2000; ++line) {
+        EXPECT_EQ(positions[static_cast<std::size_t>(line)], ScanTo(line));
+    }
+    EXPECT_EQ(positions.back(), RestoreTo(2000, 2, 1990, 0));
+    EXPECT_EQ(host.lines[2000], "abfirst");
+}
+
+TEST_F(Harvest, CursorOnLine2001ScansFromLine1) {
+    std::vector<std::string> text = Filler(2003);
+    text[0] = "abfirst";
+    text[1] = "absecond";
+    text[2001] = "ab";
+    text[2002] = "abbelow";
+    host.windowTopLine = 1995;
+    host.windowLeftColumn = 7;
+    EXPECT_EQ(CompleteAtEnd(text, 2001), 1);
+    const auto positions = Positions();
+    ASSERT_EQ(positions.size(), 2002u);
+    for (std::int64_t line = 1; line <= 2001; ++line) {
+        EXPECT_EQ(positions[static_cast<std::size_t>(line - 1)], ScanTo(line));
+    }
+    EXPECT_EQ(positions.back(), RestoreTo(2001, 2, 1995, 7));
+    // Line 0 lies outside the window and line 2002 below the cursor.
+    EXPECT_EQ(host.lines[2001], "absecond");
+    EXPECT_TRUE(host.menus.empty());
+}
+
+TEST_F(Harvest, CursorOnLine0ScansOnlyItsLeftPart) {
+    EXPECT_EQ(CompleteAt({"abcd ab abxy", "abzz"}, 0, 7), 1);
+    EXPECT_EQ(Positions(), (std::vector<Args>{ScanTo(0), RestoreTo(0, 7, 0, 0)}));
+    EXPECT_EQ(Inserted(), std::vector<std::string>{"cd"});
+}
+
+TEST_F(Harvest, ExactCallOrderOfARequestWithAMenu) {
+    host.windowTopLine = 1;
+    host.windowLeftColumn = 2;
+    host.menuChoice = 1;
+    EXPECT_EQ(CompleteAtEnd({"abc abd", "ab"}, 1), 1);
+    using K = CallKind;
+    const std::vector<CallKind> expected = {
+        K::GetEditorState, K::GetLine,       K::ConvertText, // the request
+        K::GetEditorState,                                   // saved window
+        K::SetPosition,    K::GetLine,       K::ConvertText, // line 0
+        K::SetPosition,    K::GetLine,       K::ConvertText, // line 1
+        K::SetPosition,                                      // restore
+        K::LookupMessage,  K::LookupMessage, K::ShowMenu,    K::InsertText, K::Redraw};
+    ASSERT_EQ(Kinds(), expected);
+    const auto& c = host.calls;
+    const std::int64_t module = host.moduleNumber;
+    for (const std::size_t getLine : {1u, 5u, 8u})
+        EXPECT_EQ(c[getLine].args, Args{-1});
+    EXPECT_EQ(c[2].text, "ab");
+    EXPECT_EQ(c[4].args, ScanTo(0));
+    EXPECT_EQ(c[6].text, "abc abd");
+    EXPECT_EQ(c[7].args, ScanTo(1));
+    EXPECT_EQ(c[9].text, "ab");
+    EXPECT_EQ(c[10].args, RestoreTo(1, 2, 1, 2));
+    EXPECT_EQ(c[11].args, (Args{module, 8}));
+    EXPECT_EQ(c[12].args, (Args{module, 0}));
+    EXPECT_EQ(c[13].args[0], module);
+    EXPECT_EQ(c[14].text, "d");
+    EXPECT_EQ(c[15].args, Args{0});
+    EXPECT_EQ(host.lines[1], "abd");
+}
+
+TEST_F(Harvest, ExactCallOrderOfASingleWordAndOfNothingFound) {
+    using K = CallKind;
+    EXPECT_EQ(CompleteAtEnd({"abc", "ab"}, 1), 1);
+    EXPECT_EQ(Kinds(), (std::vector<CallKind>{
+                           K::GetEditorState, K::GetLine, K::ConvertText, K::GetEditorState,
+                           K::SetPosition, K::GetLine, K::ConvertText, K::SetPosition, K::GetLine,
+                           K::ConvertText, K::SetPosition, K::InsertText, K::Redraw}));
+    host.ClearRecord();
+    EXPECT_EQ(CompleteAtEnd({"xyz", "ab"}, 1), 1);
+    EXPECT_EQ(Kinds(), (std::vector<CallKind>{K::GetEditorState, K::GetLine, K::ConvertText,
+                                              K::GetEditorState, K::SetPosition, K::GetLine,
+                                              K::ConvertText, K::SetPosition, K::GetLine,
+                                              K::ConvertText, K::SetPosition, K::Beep}));
+}
+
+TEST_F(Harvest, CursorAndWindowAreRestoredAlsoWhenNothingIsFound) {
+    for (const char* found : {"abcdef abcxyz", "nothing"}) {
+        host.ClearRecord();
+        host.menuChoice = -1;
+        host.SetText({found, "xyz", "  ab xy", "below"}, 2, 4);
+        host.windowTopLine = 1;
+        host.windowLeftColumn = 3;
+        EXPECT_EQ(host.PressCtrlSpace(), 1);
+        EXPECT_EQ(Positions().back(), RestoreTo(2, 4, 1, 3)) << found;
+        EXPECT_EQ(host.cursorLine, 2);
+        EXPECT_EQ(host.windowTopLine, 1);
+        EXPECT_EQ(host.windowLeftColumn, 3);
+        EXPECT_EQ(host.lines[2], "  ab xy") << found;
+    }
+}
+
+TEST_F(Harvest, EachLineIsConvertedAsFetchedAndTheCursorLineCutAtTheCursor) {
+    const std::string longLine = std::string(1020, ' ') + "abcdefgh";
+    EXPECT_EQ(CompleteAt({longLine, "one two", "ab abcde xy"}, 2, 5), 1);
+    std::vector<std::string> converted;
+    std::vector<std::int64_t> counts;
+    for (const HostCall& call : host.calls) {
+        if (call.kind != CallKind::ConvertText) continue;
+        converted.push_back(call.text);
+        counts.push_back(call.args[0]);
+    }
+    ASSERT_EQ(converted.size(), 4u);
+    EXPECT_EQ(converted[0], "ab abcde xy"); // the request's own copy
+    EXPECT_EQ(converted[1], longLine.substr(0, 1024));
+    EXPECT_EQ(converted[2], "one two");
+    EXPECT_EQ(converted[3], "ab ab");
+    EXPECT_EQ(counts, (std::vector<std::int64_t>{11, 1024, 7, 5}));
+    // The word that runs across byte 1024 is cut there; the one right of the cursor is
+    // not offered.
+    EXPECT_EQ(Inserted(), std::vector<std::string>{"cd"});
+}
+
+TEST_F(Harvest, WordsRightOfTheCursorAndBelowItAreIgnored) {
+    EXPECT_EQ(CompleteAt({"xyz", "pri print", "printer"}, 1, 3), 1);
+    EXPECT_TRUE(Inserted().empty());
+    EXPECT_EQ(host.beeps, std::vector<std::uint32_t>{0x40});
+    for (const Args& position : Positions())
+        EXPECT_LE(position[0], 1);
+}
+
+// ---- Words found ----
+
+TEST_F(Harvest, TheFragmentBeingCompletedIsNeverOffered) {
+    EXPECT_EQ(CompleteAtEnd({"print pri"}, 0), 1);
+    EXPECT_EQ(Inserted(), std::vector<std::string>{"nt"});
+    EXPECT_EQ(host.lines[0], "print print");
+}
+
+TEST_F(Harvest, DiscoveryOrderAndDuplicates) {
+    std::vector<std::string> text = Filler(21);
+    text[3] = "abq abp";
+    text[5] = "abz abx";
+    text[9] = "abx abq abz";
+    text[10] = "abx";
+    text[12] = "aby abp";
+    text[20] = "abw ab";
+    const std::vector<std::string> expected = {"abq", "abp", "abz", "abx", "aby", "abw"};
+    EXPECT_EQ(Found(text, 20, "ab"), expected);
+}
+
+TEST_F(Harvest, CaseMatters) {
+    EXPECT_EQ(Found({"About ABC aBc Abc", "ab"}, 1, "ab"), std::vector<std::string>{});
+    EXPECT_EQ(host.beeps, std::vector<std::uint32_t>{0x40});
+}
+
+TEST_F(Harvest, LongWordsAreCutTo31Characters) {
+    const std::string forty = "ab" + std::string(38, 'c');
+    const std::string fortyOther = "ab" + std::string(29, 'c') + "xyzxyzxyz";
+    EXPECT_EQ(Found({forty + " " + fortyOther, "ab"}, 1, "ab"),
+              std::vector<std::string>{forty.substr(0, 31)});
+}
+
+TEST_F(Harvest, WordStartsAndTheWordTaken) {
+    struct Case {
+        std::string line;
+        std::vector<std::string> found;
+    } const cases[] = {
+        {"subtotal total", {"total"}},         // 'tot' inside a word is no word start
+        {"totals.totem", {"totals", "totem"}}, // punctuation before an occurrence
+        {"\xE0tot x\xB0totem", {}},            // nor are high bytes before it
+        {"totalled, total", {"totalled", "total"}},
+        {"tot9 tot_x tot-y", {"tot9"}}, // digits belong, '_' and '-' end a word
+        {"x1totem", {"totem"}},         // a digit is no word character
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Found({c.line, "tot"}, 1, "tot"), c.found) << c.line;
+    }
+}
+
+TEST_F(Harvest, OverlappingOccurrencesYieldTheWordStartOnly) {
+    EXPECT_EQ(Found({"aaaa aaa", "aa"}, 1, "aa"), (std::vector<std::string>{"aaaa", "aaa"}));
+}
+
+TEST_F(Harvest, NumbersChangesTheWordStarts) {
+    ASSERT_TRUE(UseOptions({.numbers = 1}));
+    EXPECT_EQ(Found({"x1abc ab1ab2 ab12 get_value", "ab"}, 1, "ab"),
+              (std::vector<std::string>{"ab1ab2", "ab12"}));
+    EXPECT_EQ(Found({"get_value va", "va"}, 1, "va"), std::vector<std::string>{});
+}
+
+TEST_F(Harvest, WithoutNumbersDigitsAndUnderscoreStartWords) {
+    EXPECT_EQ(Found({"x1abc ab1ab2 ab12", "ab"}, 1, "ab"),
+              (std::vector<std::string>{"abc", "ab1ab2", "ab2", "ab12"}));
+    EXPECT_EQ(Found({"get_value", "va"}, 1, "va"), std::vector<std::string>{"value"});
+    EXPECT_EQ(Found({"get_value", "ge"}, 1, "ge"), std::vector<std::string>{"get"});
+}
+
+TEST_F(Harvest, CyrillicWordsInCodePage866) {
+    // 'привет Пример проект' in code page 866; prefix 'пр'.
+    const std::string line = "\xAF\xE0\xA8\xA2\xA5\xE2 \x8F\xE0\xA8\xAC\xA5\xE0 "
+                             "\xAF\xE0\xAE\xA5\xAA\xE2";
+    EXPECT_EQ(Found({line, "\xAF\xE0"}, 1, "\xAF\xE0"),
+              (std::vector<std::string>{"\xAF\xE0\xA8\xA2\xA5\xE2", "\xAF\xE0\xAE\xA5\xAA\xE2"}));
+    // 'ё' (0xF1) is a word character but no letter a word is taken from: 'прёл' is cut
+    // to 'пр', and 'ёлка' yields no word at all.
+    EXPECT_EQ(Found({"\xAF\xE0\xF1\xAB", "\xAF\xE0"}, 1, "\xAF\xE0"), std::vector<std::string>{});
+    EXPECT_EQ(Found({"\xF1\xAB\xAA\xA0", "\xF1"}, 1, "\xF1"), std::vector<std::string>{});
+}
+
+TEST_F(Harvest, CyrillicWordsFromAWindows1251FileAreConvertedBothWays) {
+    host.table = CharTable::Win1251;
+    // 'привет' and 'пр' in Windows-1251.
+    EXPECT_EQ(CompleteAtEnd({"\xEF\xF0\xE8\xE2\xE5\xF2", "\xEF\xF0"}, 1), 1);
+    // The text handed to InsertText is in code page 866 ('ивет'); the host stores it in
+    // the file's table.
+    EXPECT_EQ(Inserted(), std::vector<std::string>{"\xA8\xA2\xA5\xE2"});
+    EXPECT_EQ(host.lines[1], "\xEF\xF0\xE8\xE2\xE5\xF2");
+}
+
+TEST_F(Harvest, Windows1251BytesAreNotWordsUntilConverted) {
+    // Unconverted, 0xF0 (Windows-1251 'р') would lie outside the letters of a word; a
+    // plug-in that skipped ConvertText would find nothing here.
+    host.table = CharTable::Win1251;
+    EXPECT_EQ(CompleteAtEnd({"\xF0\xF3\xEA\xE0", "\xF0"}, 1), 1);
+    EXPECT_EQ(host.lines[1], "\xF0\xF3\xEA\xE0");
+}
+
+TEST_F(Harvest, NothingIsKeptFromTheRequestBefore) {
+    host.menuChoice = -1;
+    EXPECT_EQ(CompleteAtEnd({"abc abd", "ab"}, 1), 1);
+    host.ClearRecord();
+    EXPECT_EQ(CompleteAtEnd({"abd abe abc", "ab"}, 1), 1);
+    EXPECT_EQ(OnlyMenuLabels(), (std::vector<std::string>{"&1 abd", "&2 abe", "&3 abc"}));
+    host.ClearRecord();
+    host.menuChoice = 0;
+    EXPECT_EQ(CompleteAtEnd({"xyz", "ab"}, 1), 1);
+    EXPECT_TRUE(host.menus.empty());
+    EXPECT_EQ(host.beeps, std::vector<std::uint32_t>{0x40});
+}
+
+} // namespace
