@@ -1,0 +1,91 @@
+// The word-character rule and the prefix taken left of the cursor.
+#include "engine/engine.h"
+
+#include <cstring>
+#include <gtest/gtest.h>
+#include <string>
+
+namespace {
+
+class WordRules : public ::testing::Test {
+  protected:
+    void SetUp() override { saved_ = gSettings; }
+    void TearDown() override { gSettings = saved_; }
+
+    // The prefix ExtractPrefix takes from line at column, read as its buffer holds it.
+    std::string Prefix(const std::string& line, std::int32_t column) {
+        char buffer[kPrefixSize + 8];
+        std::memset(buffer, 0, kPrefixSize);
+        std::memset(buffer + kPrefixSize, '#', 8);
+        ExtractPrefix(line.c_str(), column, buffer, kPrefixSize);
+        EXPECT_EQ(std::string(buffer + kPrefixSize, 8), "########") << "written past size";
+        return std::string(buffer, strnlen(buffer, kPrefixSize));
+    }
+
+  private:
+    CompletionSettings saved_{};
+};
+
+// ---- IsWordChar ----
+
+TEST_F(WordRules, EveryByteWithNumbersOffAndOn) {
+    for (const std::uint32_t numbers : {0u, 1u, 7u}) {
+        gSettings.numbers = numbers;
+        for (unsigned b = 0; b < 256; ++b) {
+            const bool letter = (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z');
+            const bool extra = (b >= '0' && b <= '9') || b == '_';
+            const int expected = letter || b >= 0x80 || (numbers != 0 && extra) ? 1 : 0;
+            EXPECT_EQ(IsWordChar(b), expected) << "byte " << b << ", numbers " << numbers;
+        }
+    }
+}
+
+TEST_F(WordRules, OnlyTheLowEightBitsCount) {
+    gSettings.numbers = 0;
+    EXPECT_EQ(IsWordChar(0x141), 1); // 'A'
+    EXPECT_EQ(IsWordChar(0x120), 0); // blank
+    EXPECT_EQ(IsWordChar(0xFFFFFF80u), 1);
+    EXPECT_EQ(IsWordChar(0xFFFFFF00u), 0);
+    EXPECT_EQ(IsWordChar(static_cast<unsigned>(static_cast<signed char>('\xE0'))), 1);
+}
+
+// ---- ExtractPrefix ----
+
+TEST_F(WordRules, PrefixIsTheRunEndingAtTheColumn) {
+    gSettings.numbers = 0;
+    EXPECT_EQ(Prefix("foo bar", 7), "bar");
+    EXPECT_EQ(Prefix("foo bar", 6), "ba");
+    EXPECT_EQ(Prefix("abc", 3), "abc");
+    EXPECT_EQ(Prefix("abc", 1), "a");
+    EXPECT_EQ(Prefix("x.abcd", 4), "ab");
+    EXPECT_EQ(Prefix("_ab", 3), "ab");
+    EXPECT_EQ(Prefix("a1b", 3), "b");
+    EXPECT_EQ(Prefix("\xE0\xB0z", 3), "\xE0\xB0z");
+    EXPECT_EQ(Prefix(" \xF1", 2), "\xF1");
+}
+
+TEST_F(WordRules, NumbersLengthensThePrefix) {
+    gSettings.numbers = 1;
+    EXPECT_EQ(Prefix("_ab", 3), "_ab");
+    EXPECT_EQ(Prefix("a1", 2), "a1");
+    EXPECT_EQ(Prefix("x-9_z", 5), "9_z");
+    EXPECT_EQ(Prefix("12", 2), "12");
+}
+
+TEST_F(WordRules, LongRunFillsTheBufferWithItsFirst32Bytes) {
+    gSettings.numbers = 0;
+    std::string run;
+    for (int i = 0; i < 40; ++i)
+        run += static_cast<char>('a' + i % 26);
+    EXPECT_EQ(Prefix(" " + run, 41), run.substr(0, 32));
+    EXPECT_EQ(Prefix(run, 32), run.substr(0, 32));
+    EXPECT_EQ(Prefix(run, 31), run.substr(0, 31));
+}
+
+TEST_F(WordRules, SmallerBufferTakesTheRunsFirstBytes) {
+    char buffer[8] = {};
+    ExtractPrefix("xx abcdef", 9, buffer, 4);
+    EXPECT_EQ(std::string(buffer, 8), std::string("abcd\0\0\0\0", 8));
+}
+
+} // namespace
