@@ -96,4 +96,3 @@ class Scenario : public ::testing::Test {
 
     TestHost host;
 };
-
