@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds both presets and runs every test: natively with the sanitizers, and the Windows
-# build under wine against the real DLL.
+# build under wine against the real DLL; then each fuzz target for 30 seconds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh
@@ -15,4 +15,7 @@ tools/wine-prefix.sh start build/win32
 status=0
 ctest --preset win32 || status=$?
 tools/wine-prefix.sh stop build/win32
+
+# Each fuzz target briefly (fuzz/run-long.sh for a long run).
+fuzz/run.sh 30 || status=$?
 exit $status

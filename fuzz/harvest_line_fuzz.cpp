@@ -1,0 +1,117 @@
+// Fuzzes the word rules and the search of one line against a plain model of both: random
+// line bytes, a random prefix (up to a full 32-byte buffer), Numbers on or off.
+#include "engine/engine.h"
+#include "fuzz/fuzz_input.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+// ---- The model: the rules as plainly as they can be written ----
+
+bool ModelWordChar(unsigned char b, bool numbers) {
+    if ((b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || b >= 0x80) return true;
+    return numbers && ((b >= '0' && b <= '9') || b == '_');
+}
+
+bool ModelExtractionChar(unsigned char b) {
+    return (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z') || (b >= '0' && b <= '9') ||
+           (b >= 0xA0 && b <= 0xAF) || (b >= 0xE0 && b <= 0xEF) || (b >= 0x80 && b <= 0x9F);
+}
+
+// Every word start of the prefix, one search per occurrence resuming one byte further,
+// each word taken once in order of discovery.
+std::vector<std::string> ModelHarvest(const std::string& line, const std::string& prefix,
+                                      bool numbers) {
+    std::vector<std::string> words;
+    for (std::size_t pos = 0; pos < line.size();) {
+        const std::size_t at = line.find(prefix, pos);
+        if (at == std::string::npos) break;
+        const bool start =
+            at == 0 || !ModelWordChar(static_cast<unsigned char>(line[at - 1]), numbers);
+        std::size_t end = at;
+        while (end < line.size() && end - at < 31 &&
+               ModelExtractionChar(static_cast<unsigned char>(line[end]))) {
+            ++end;
+        }
+        const std::string word = line.substr(at, end - at);
+        bool listed = false;
+        for (const std::string& w : words)
+            listed = listed || w == word;
+        if (start && word.size() > prefix.size() && !listed) words.push_back(word);
+        pos = at + 1;
+    }
+    return words;
+}
+
+void Check(bool condition) {
+    if (!condition) std::abort();
+}
+
+// ---- The checks ----
+
+void CheckWordRules(bool numbers) {
+    for (unsigned b = 0; b < 256; ++b) {
+        Check(IsWordChar(b) == (ModelWordChar(static_cast<unsigned char>(b), numbers) ? 1 : 0));
+        Check(IsWordChar(b + 0x100) == IsWordChar(b));
+        Check(IsExtractionChar(b) == (ModelExtractionChar(static_cast<unsigned char>(b)) ? 1 : 0));
+    }
+}
+
+// The prefix is the run of word characters ending at the column, at most 32 bytes of it.
+void CheckExtractPrefix(const char* copy, std::size_t length, std::size_t column, bool numbers) {
+    if (column < 1 || column > length) return;
+    if (!ModelWordChar(static_cast<unsigned char>(copy[column - 1]), numbers)) return;
+    std::size_t start = column;
+    while (start > 0 && ModelWordChar(static_cast<unsigned char>(copy[start - 1]), numbers))
+        --start;
+    char prefix[kPrefixSize] = {};
+    ExtractPrefix(copy, static_cast<std::int32_t>(column), prefix, sizeof prefix);
+    const std::size_t expected = column - start < kPrefixSize ? column - start : kPrefixSize;
+    Check(std::memcmp(prefix, copy + start, expected) == 0);
+    for (std::size_t i = expected; i < kPrefixSize; ++i)
+        Check(prefix[i] == 0);
+    Check(PrefixLength(prefix) == expected);
+}
+
+void CheckHarvest(const char* copy, const char* prefixBuffer, bool numbers) {
+    const std::string prefix(prefixBuffer, PrefixLength(prefixBuffer));
+    if (prefix.empty()) return; // a request always has at least one prefix character
+    CandidateList = nullptr;
+    HarvestLine(copy, prefixBuffer);
+    std::vector<std::string> expected = ModelHarvest(copy, prefix, numbers);
+    if (expected.size() > kMaxMenuItems) expected.resize(kMaxMenuItems);
+    std::size_t i = 0;
+    for (const CandidateNode* node = CandidateList; node != nullptr; node = node->nextNode, ++i) {
+        Check(i < expected.size());
+        Check(std::memchr(node->word, 0, sizeof node->word) != nullptr);
+        Check(expected[i] == node->word);
+    }
+    Check(i == expected.size());
+    FreeCandidates();
+    CandidateList = nullptr;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    FuzzInput in{data, size};
+    const std::uint8_t numbers = in.Byte() & 0x81;
+    gSettings.numbers = numbers;
+    char prefix[kPrefixSize] = {};
+    const std::string prefixText = in.Bytes(in.Below(kPrefixSize + 1));
+    std::memcpy(prefix, prefixText.data(), prefixText.size());
+    const std::size_t column = in.Byte() | (in.Byte() & 0x07u) << 8;
+    // The working copy of a line: at most 1024 bytes and a terminator.
+    char copy[kLineCopySize + 1] = {};
+    const std::string line = in.Bytes(kLineCopySize);
+    std::memcpy(copy, line.data(), line.size());
+
+    CheckWordRules(numbers != 0);
+    CheckExtractPrefix(copy, std::strlen(copy), column, numbers != 0);
+    CheckHarvest(copy, prefix, numbers != 0);
+    return 0;
+}

@@ -1,0 +1,160 @@
+// Fuzzes a whole request through the test host: random document, cursor, window, options,
+// character table, menu answer, message texts (hostile formats among them), input event,
+// and a node allocation that fails. Checks what the host must be able to rely on.
+#include "engine/engine.h"
+#include "fuzz/fuzz_input.h"
+#include "platform/platform.h"
+#include "testhost/plugin_loader.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <iterator>
+#include <set>
+
+namespace {
+
+void Check(bool condition) {
+    if (!condition) std::abort();
+}
+
+// ---- A heap that may fail once and tracks every block ----
+
+struct TrackedHeap {
+    int calls = 0;
+    int failAt = 0;
+    std::set<void*> live;
+};
+TrackedHeap gHeap;
+
+void* Allocate(std::size_t size) {
+    if (++gHeap.calls == gHeap.failAt) return nullptr;
+    void* block = std::malloc(size);
+    gHeap.live.insert(block);
+    return block;
+}
+
+void Release(void* block) {
+    Check(gHeap.live.erase(block) == 1);
+    std::free(block);
+}
+
+// ---- Building the case ----
+
+const char* const kFormats[] = {"%s%s%n%p", "%99999d", "%-99999d|", "%d%d%d", "%n",
+                                "%lld",     "%*d",     "%",         "%#x %u", "%2147483647d"};
+
+std::uint32_t Option(FuzzInput& in) {
+    const std::uint8_t b = in.Byte();
+    return (b & 1) ? (1u << (b >> 3)) : 0;
+}
+
+std::int32_t SmallOrWild(FuzzInput& in, std::int32_t span, std::int32_t offset) {
+    const std::uint8_t mode = in.Byte();
+    if (mode < 200) {
+        const unsigned value = in.Byte() | static_cast<unsigned>(in.Byte()) << 8;
+        return static_cast<std::int32_t>(value % static_cast<unsigned>(span)) + offset;
+    }
+    return in.Int32();
+}
+
+std::vector<std::string> Document(FuzzInput& in, std::uint8_t shape) {
+    std::vector<std::string> lines;
+    std::string text = in.Rest();
+    for (std::size_t start = 0;;) {
+        const std::size_t end = text.find('\n', start);
+        lines.push_back(text.substr(start, end == std::string::npos ? end : end - start));
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    if (shape & 1) { // long lines: each repeated past the 1024 bytes a request reads
+        for (std::string& line : lines) {
+            const std::string unit = line;
+            while (!unit.empty() && line.size() < 1100)
+                line += unit;
+        }
+    }
+    if (shape & 2) { // more lines than a window holds
+        const std::size_t count = lines.size();
+        while (lines.size() < 2050)
+            lines.push_back(lines[lines.size() % count]);
+    }
+    return lines;
+}
+
+InputRecord Event(FuzzInput& in) {
+    const std::uint8_t mode = in.Byte();
+    if (mode >= 224) {
+        InputRecord record;
+        const std::string raw = in.Bytes(sizeof record);
+        std::memset(&record, 0, sizeof record);
+        std::memcpy(&record, raw.data(), raw.size());
+        return record;
+    }
+    const std::uint32_t ctrl = (mode & 1) ? kLeftCtrlPressed : kRightCtrlPressed;
+    return KeyEvent(true, kVkSpace, ctrl | (static_cast<std::uint32_t>(mode >> 1) << 4));
+}
+
+// ---- What the host relies on ----
+
+void CheckOutcome(const TestHost& host, std::int32_t result, std::int32_t line, std::int32_t column,
+                  std::int32_t top, std::int32_t left) {
+    Check(result == 0 || result == 1);
+    Check(CandidateList == nullptr);
+    Check(gReentryGuard == 0);
+    Check(gHeap.live.empty());
+    Check(host.menus.size() <= 1);
+    Check(host.CountOf(CallKind::InsertText) <= 1);
+    for (const std::int32_t r : host.reentryResults)
+        Check(r == 0);
+    for (const HostCall& call : host.calls) {
+        if (call.kind == CallKind::ConvertText) Check(call.args[0] >= 0 && call.args[0] <= 1024);
+        if (call.kind == CallKind::InsertText) Check(!call.text.empty() && call.text.size() <= 32);
+    }
+    for (const MenuShown& menu : host.menus) {
+        Check(menu.bottom.size() < kBottomTextSize);
+        Check(!menu.labels.empty() && menu.labels.size() <= kMaxMenuItems);
+        for (const std::string& label : menu.labels)
+            Check(label.size() <= 35);
+    }
+    const auto positions = host.CallsOf(CallKind::SetPosition);
+    if (result == 1 && !positions.empty()) {
+        const auto& restore = host.calls[static_cast<std::size_t>(positions.back())].args;
+        Check(restore == (std::vector<std::int64_t>{line, column, -1, top, left, -1}));
+    }
+    if (result == 0) Check(positions.empty());
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    FuzzInput in{data, size};
+    TestHost host;
+    host.Start(LinkedPlugin());
+    gSettings = {Option(in), Option(in), Option(in), Option(in)};
+    gPlatform.messageBeep = &TestHost::RecordBeep;
+    gPlatform.allocate = Allocate;
+    gPlatform.release = Release;
+    gHeap = {};
+    const std::uint8_t flags = in.Byte();
+    host.table = (flags & 1) ? CharTable::Win1251 : CharTable::Oem;
+    host.reenterDuringInsert = (flags & 2) != 0;
+    gHeap.failAt = (flags & 4) ? in.Byte() : 0;
+    const std::uint8_t shape = in.Byte();
+    const std::int32_t line = SmallOrWild(in, 64, 0);
+    const std::int32_t column = SmallOrWild(in, 1100, 0);
+    host.windowTopLine = SmallOrWild(in, 64, -2);
+    host.windowLeftColumn = SmallOrWild(in, 1100, 0);
+    host.menuChoice = SmallOrWild(in, 24, -2);
+    host.messages[0] = in.Text(255);
+    const std::uint8_t format = in.Byte();
+    host.messages[8] = format < 160 ? in.Text(255) : kFormats[format % std::size(kFormats)];
+    const InputRecord event = Event(in);
+    host.SetText(Document(in, shape), line, column);
+    const std::int32_t top = host.windowTopLine;
+    const std::int32_t left = host.windowLeftColumn;
+
+    const std::int32_t result = host.Send(event);
+    CheckOutcome(host, result, line, column, top, left);
+    gPlatform = kDefaultPlatform;
+    return 0;
+}

@@ -1,0 +1,197 @@
+// A host that misbehaves as a buggy host could: huge lines, wild cursor columns, menu
+// answers out of range, long and hostile message texts, start-up handed over twice.
+#include "tests/scenario/scenario_fixture.h"
+
+#include <climits>
+#include <cstring>
+
+namespace {
+
+using Hostile = Scenario;
+
+constexpr std::size_t kHugeLine = 200 * 1024;
+
+// A line of kHugeLine bytes: head, then blanks, with tail written at offset at.
+std::string HugeLine(const std::string& head, std::size_t at = 0, const std::string& tail = "") {
+    std::string line = head;
+    line.resize(kHugeLine, ' ');
+    if (!tail.empty()) line.replace(at, tail.size(), tail);
+    return line;
+}
+
+// Every ConvertText handed at most the 1024 bytes that take part in a request.
+void ExpectConversionsWithinACopy(const TestHost& host) {
+    for (const HostCall& call : host.calls) {
+        if (call.kind != CallKind::ConvertText) continue;
+        EXPECT_LE(call.args[0], 1024);
+        EXPECT_LE(call.text.size(), 1024u);
+    }
+}
+
+// ---- Lines of 200 KB ----
+
+// Only the first 1024 bytes of each line take part; a word across byte 1024 is cut there.
+TEST_F(Hostile, LinesOf200KilobytesTakePartWithTheirFirst1024BytesOnly) {
+    const std::string above = HugeLine("abc = 1;", 1020, "abdefgh abzzz");
+    const std::string farWord = HugeLine("", 100000, "abyyy");
+    const std::string cursor = HugeLine("ab", 2, " + abqqq");
+    host.menuChoice = 1;
+    host.SetText({above, farWord, cursor}, 2, 2);
+    EXPECT_EQ(host.PressCtrlSpace(), 1);
+    ASSERT_EQ(host.menus.size(), 1u);
+    EXPECT_EQ(host.menus[0].labels, (std::vector<std::string>{"&1 abc", "&2 abde"}));
+    EXPECT_EQ(host.lines[2].substr(0, 12), "abde + abqqq");
+    EXPECT_EQ(host.lines[2].size(), kHugeLine + 2);
+    EXPECT_EQ(host.lines[0], above);
+    ExpectConversionsWithinACopy(host);
+}
+
+// A cursor column past byte 1024 of a long line of word characters is passed on; at 1024
+// the request runs on the first 1024 bytes, where the prefix overfills its buffer.
+TEST_F(Hostile, CursorFarPastTheCopyOfALongLineIsPassedOn) {
+    const std::string letters(kHugeLine, 'a');
+    for (const std::int32_t column : {1025, 5000, 150000, INT_MAX}) {
+        host.ClearRecord();
+        host.SetText({"aaab", letters}, 1, column);
+        EXPECT_EQ(host.PressCtrlSpace(), 0) << column;
+        EXPECT_EQ(host.CountOf(CallKind::SetPosition), 0u) << column;
+        EXPECT_EQ(host.CountOf(CallKind::InsertText), 0u) << column;
+    }
+    host.ClearRecord();
+    host.SetText({"aaab", letters}, 1, 1024);
+    EXPECT_EQ(host.PressCtrlSpace(), 1);
+    EXPECT_EQ(host.CountOf(CallKind::InsertText), 0u);
+    EXPECT_EQ(host.beeps, std::vector<std::uint32_t>{0x40});
+    ExpectConversionsWithinACopy(host);
+}
+
+// ---- A full window without a single word character ----
+
+TEST_F(Hostile, FullWindowOfLinesWithoutWordCharacters) {
+    const std::string noWords = " .,;:!?+-*/=<>()[]{}'\"\t0123456789_";
+    std::vector<std::string> lines;
+    for (int i = 0; i < 2000; ++i) {
+        std::string line;
+        while (line.size() < 1023)
+            line += noWords[(line.size() + i) % noWords.size()];
+        lines.push_back(line);
+    }
+    lines.push_back(lines.back().substr(0, 1020) + " ab");
+    host.windowTopLine = 1990;
+    host.windowLeftColumn = 1000;
+    EXPECT_EQ(CompleteAtEnd(lines, 2000), 1);
+    EXPECT_EQ(host.CountOf(CallKind::GetLine), 2002u); // the request's own, then 2001
+    EXPECT_EQ(host.beeps, std::vector<std::uint32_t>{0x40});
+    EXPECT_TRUE(host.menus.empty());
+    EXPECT_EQ(host.cursorLine, 2000);
+    EXPECT_EQ(host.cursorColumn, 1023);
+    EXPECT_EQ(host.windowTopLine, 1990);
+    EXPECT_EQ(host.windowLeftColumn, 1000);
+    ExpectConversionsWithinACopy(host);
+}
+
+// ---- Menu answers out of range ----
+
+// An answer that is no item's index inserts nothing, like leaving the menu; the list is
+// still released, and the next request works as usual.
+TEST_F(Hostile, MenuAnswersOutOfRangeInsertNothing) {
+    const std::vector<std::string> text = {"abc abd abe", "ab"};
+    for (const std::int32_t answer : {3, 150, 9999, -5, -2, INT_MIN, INT_MAX}) {
+        host.ClearRecord();
+        host.menuChoice = answer;
+        EXPECT_EQ(CompleteAtEnd(text, 1), 1) << answer;
+        EXPECT_EQ(host.menus.size(), 1u) << answer;
+        EXPECT_EQ(host.CountOf(CallKind::InsertText), 0u) << answer;
+        EXPECT_EQ(host.CountOf(CallKind::Redraw), 0u) << answer;
+        EXPECT_EQ(host.lines[1], "ab") << answer;
+    }
+    host.menuChoice = 2;
+    EXPECT_EQ(CompleteAtEnd(text, 1), 1);
+    EXPECT_EQ(host.lines[1], "abe");
+}
+
+// With a full menu of 150 items, 150 is one past the last item.
+TEST_F(Hostile, AnswerOnePastAFullMenuInsertsNothing) {
+    std::vector<std::string> text;
+    for (int i = 0; i < 200; ++i)
+        text.push_back("ab" + std::to_string(i) + "x");
+    text.push_back("ab");
+    host.menuChoice = 150;
+    EXPECT_EQ(CompleteAtEnd(text, 200), 1);
+    ASSERT_EQ(host.menus.size(), 1u);
+    EXPECT_EQ(host.menus[0].labels.size(), 150u);
+    EXPECT_EQ(host.CountOf(CallKind::InsertText), 0u);
+    host.menuChoice = 149;
+    host.ClearRecord();
+    EXPECT_EQ(CompleteAtEnd(text, 200), 1);
+    EXPECT_EQ(host.lines[200], "ab149x");
+}
+
+// ---- Message texts ----
+
+// A title of 600 characters goes to the menu unchanged; a bottom text that formats to 600
+// characters is cut to the 63 that fit the bottom text with its terminator.
+TEST_F(Hostile, MessageTextsOf600Characters) {
+    host.messages[0] = std::string(600, 'T');
+    host.messages[8] = "%d" + std::string(598, 'x');
+    EXPECT_EQ(CompleteAtEnd({"abc abd", "ab"}, 1), 1);
+    ASSERT_EQ(host.menus.size(), 1u);
+    EXPECT_EQ(host.menus[0].title, host.messages[0]);
+    EXPECT_EQ(host.menus[0].bottom, "2" + std::string(62, 'x'));
+    EXPECT_EQ(host.lines[1], "abc");
+}
+
+// Message 8 is the host's text, not a format to trust: conversions that would read
+// arguments that are not there, or write through them, are shown as text; widths beyond
+// the bottom text are cut.
+TEST_F(Hostile, HostileBottomFormats) {
+    const struct {
+        const char* format;
+        std::string bottom;
+    } cases[] = {
+        {"%s%s%n%p", "%s%s%n%p"},
+        {"%99999d", std::string(63, ' ')},
+        {"%-99999d|", "2" + std::string(62, ' ')},
+        {"%d of %d %s", "2 of %d %s"},
+        {"%n%d", "%n2"},
+        {"%lld %hhn", "%lld %hhn"},
+        {"%*d", "%*d"},
+        {"%", "%"},
+        {"100%% %x", "100% 2"},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        host.ClearRecord();
+        host.messages[8] = c.format;
+        EXPECT_EQ(CompleteAtEnd({"abc abd", "ab"}, 1), 1) << c.format;
+        ASSERT_EQ(host.menus.size(), 1u) << c.format;
+        EXPECT_EQ(host.menus[0].bottom, c.bottom) << c.format;
+    }
+}
+
+// ---- Start-up handed over twice ----
+
+// The second record replaces the first entirely: its module number is the one passed on.
+TEST_F(Hostile, SecondStartupRecordReplacesTheFirst) {
+    host.moduleNumber = 0x1234;
+    host.Start(PluginUnderTest());
+    host.ClearRecord();
+    EXPECT_EQ(CompleteAtEnd({"abc abd", "ab"}, 1), 1);
+    ASSERT_EQ(host.menus.size(), 1u);
+    EXPECT_EQ(host.menus[0].moduleNumber, 0x1234);
+    for (const std::int32_t call : host.CallsOf(CallKind::LookupMessage)) {
+        EXPECT_EQ(host.calls[static_cast<std::size_t>(call)].args[0], 0x1234);
+    }
+}
+
+// The record is copied during the call: a host that reuses its record afterwards changes
+// nothing.
+TEST_F(Hostile, StartupRecordIsCopiedAtOnce) {
+    StartupRecord record = host.MakeStartupRecord();
+    host.plugin.setStartupInfo(&record);
+    std::memset(&record, 0xEE, sizeof record);
+    EXPECT_EQ(CompleteAtEnd({"abc abd", "ab"}, 1), 1);
+    EXPECT_EQ(host.lines[1], "abc");
+}
+
+} // namespace
