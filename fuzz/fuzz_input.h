@@ -3,7 +3,18 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
+
+// Stops the run with the failed condition and its place when a checked property is false.
+#define FUZZ_CHECK(condition)                                                                      \
+    do {                                                                                           \
+        if (!(condition)) {                                                                        \
+            std::fprintf(stderr, "check failed: %s at %s:%d\n", #condition, __FILE__, __LINE__);   \
+            std::abort();                                                                          \
+        }                                                                                          \
+    } while (0)
 
 struct FuzzInput {
     const std::uint8_t* data;

@@ -47,17 +47,15 @@ std::vector<std::string> ModelHarvest(const std::string& line, const std::string
     return words;
 }
 
-void Check(bool condition) {
-    if (!condition) std::abort();
-}
-
 // ---- The checks ----
 
 void CheckWordRules(bool numbers) {
     for (unsigned b = 0; b < 256; ++b) {
-        Check(IsWordChar(b) == (ModelWordChar(static_cast<unsigned char>(b), numbers) ? 1 : 0));
-        Check(IsWordChar(b + 0x100) == IsWordChar(b));
-        Check(IsExtractionChar(b) == (ModelExtractionChar(static_cast<unsigned char>(b)) ? 1 : 0));
+        FUZZ_CHECK(IsWordChar(b) ==
+                   (ModelWordChar(static_cast<unsigned char>(b), numbers) ? 1 : 0));
+        FUZZ_CHECK(IsWordChar(b + 0x100) == IsWordChar(b));
+        FUZZ_CHECK(IsExtractionChar(b) ==
+                   (ModelExtractionChar(static_cast<unsigned char>(b)) ? 1 : 0));
     }
 }
 
@@ -71,10 +69,10 @@ void CheckExtractPrefix(const char* copy, std::size_t length, std::size_t column
     char prefix[kPrefixSize] = {};
     ExtractPrefix(copy, static_cast<std::int32_t>(column), prefix, sizeof prefix);
     const std::size_t expected = column - start < kPrefixSize ? column - start : kPrefixSize;
-    Check(std::memcmp(prefix, copy + start, expected) == 0);
+    FUZZ_CHECK(std::memcmp(prefix, copy + start, expected) == 0);
     for (std::size_t i = expected; i < kPrefixSize; ++i)
-        Check(prefix[i] == 0);
-    Check(PrefixLength(prefix) == expected);
+        FUZZ_CHECK(prefix[i] == 0);
+    FUZZ_CHECK(PrefixLength(prefix) == expected);
 }
 
 void CheckHarvest(const char* copy, const char* prefixBuffer, bool numbers) {
@@ -86,11 +84,11 @@ void CheckHarvest(const char* copy, const char* prefixBuffer, bool numbers) {
     if (expected.size() > kMaxMenuItems) expected.resize(kMaxMenuItems);
     std::size_t i = 0;
     for (const CandidateNode* node = CandidateList; node != nullptr; node = node->nextNode, ++i) {
-        Check(i < expected.size());
-        Check(std::memchr(node->word, 0, sizeof node->word) != nullptr);
-        Check(expected[i] == node->word);
+        FUZZ_CHECK(i < expected.size());
+        FUZZ_CHECK(std::memchr(node->word, 0, sizeof node->word) != nullptr);
+        FUZZ_CHECK(expected[i] == node->word);
     }
-    Check(i == expected.size());
+    FUZZ_CHECK(i == expected.size());
     FreeCandidates();
     CandidateList = nullptr;
 }

@@ -13,10 +13,6 @@
 
 namespace {
 
-void Check(bool condition) {
-    if (!condition) std::abort();
-}
-
 // ---- A heap that may fail once and tracks every block ----
 
 struct TrackedHeap {
@@ -34,7 +30,7 @@ void* Allocate(std::size_t size) {
 }
 
 void Release(void* block) {
-    Check(gHeap.live.erase(block) == 1);
+    FUZZ_CHECK(gHeap.live.erase(block) == 1);
     std::free(block);
 }
 
@@ -98,30 +94,32 @@ InputRecord Event(FuzzInput& in) {
 
 void CheckOutcome(const TestHost& host, std::int32_t result, std::int32_t line, std::int32_t column,
                   std::int32_t top, std::int32_t left) {
-    Check(result == 0 || result == 1);
-    Check(CandidateList == nullptr);
-    Check(gReentryGuard == 0);
-    Check(gHeap.live.empty());
-    Check(host.menus.size() <= 1);
-    Check(host.CountOf(CallKind::InsertText) <= 1);
+    FUZZ_CHECK(result == 0 || result == 1);
+    FUZZ_CHECK(CandidateList == nullptr);
+    FUZZ_CHECK(gReentryGuard == 0);
+    FUZZ_CHECK(gHeap.live.empty());
+    FUZZ_CHECK(host.menus.size() <= 1);
+    FUZZ_CHECK(host.CountOf(CallKind::InsertText) <= 1);
     for (const std::int32_t r : host.reentryResults)
-        Check(r == 0);
+        FUZZ_CHECK(r == 0);
     for (const HostCall& call : host.calls) {
-        if (call.kind == CallKind::ConvertText) Check(call.args[0] >= 0 && call.args[0] <= 1024);
-        if (call.kind == CallKind::InsertText) Check(!call.text.empty() && call.text.size() <= 32);
+        if (call.kind == CallKind::ConvertText)
+            FUZZ_CHECK(call.args[0] >= 0 && call.args[0] <= 1024);
+        if (call.kind == CallKind::InsertText)
+            FUZZ_CHECK(!call.text.empty() && call.text.size() <= 32);
     }
     for (const MenuShown& menu : host.menus) {
-        Check(menu.bottom.size() < kBottomTextSize);
-        Check(!menu.labels.empty() && menu.labels.size() <= kMaxMenuItems);
+        FUZZ_CHECK(menu.bottom.size() < kBottomTextSize);
+        FUZZ_CHECK(!menu.labels.empty() && menu.labels.size() <= kMaxMenuItems);
         for (const std::string& label : menu.labels)
-            Check(label.size() <= 35);
+            FUZZ_CHECK(label.size() <= 35);
     }
     const auto positions = host.CallsOf(CallKind::SetPosition);
     if (result == 1 && !positions.empty()) {
         const auto& restore = host.calls[static_cast<std::size_t>(positions.back())].args;
-        Check(restore == (std::vector<std::int64_t>{line, column, -1, top, left, -1}));
+        FUZZ_CHECK(restore == (std::vector<std::int64_t>{line, column, -1, top, left, -1}));
     }
-    if (result == 0) Check(positions.empty());
+    if (result == 0) FUZZ_CHECK(positions.empty());
 }
 
 } // namespace
