@@ -73,12 +73,11 @@ bool ParseArgs(int argc, char** argv, Options* options, std::string* error) {
     return true;
 }
 
-// The DLL: as given, else beside the current folder, else beside the program's build tree.
+// The DLL: as given, else below the current folder, else the build's plug-in folder.
 std::string PluginPath(const Options& options) {
     if (!options.plugin.empty()) return options.plugin;
     if (Exists(kDefaultPlugin)) return kDefaultPlugin;
-    const std::string besideBuild = ExeFolder() + "..\\" + kDefaultPlugin;
-    return Exists(besideBuild) ? besideBuild : kDefaultPlugin;
+    return Exists(LEXAMUND_DEMO_PLUGIN) ? LEXAMUND_DEMO_PLUGIN : kDefaultPlugin;
 }
 
 // The language name of a message file: its ".Language=" line up to the first comma.
