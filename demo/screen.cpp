@@ -12,6 +12,9 @@ namespace {
 constexpr unsigned char kTopLeft = 0xC9, kTopRight = 0xBB, kBottomLeft = 0xC8, kBottomRight = 0xBC,
                         kHorizontal = 0xCD, kVertical = 0xBA;
 
+constexpr DWORD kBellFrequency = 800; // Hz
+constexpr DWORD kBellMilliseconds = 80;
+
 HANDLE Output() {
     return GetStdHandle(STD_OUTPUT_HANDLE);
 }
@@ -168,8 +171,9 @@ void ScreenDump(std::FILE* out) {
     }
 }
 
+// Beep rings the terminal's bell under Wine (a BEL written to the console is not passed
+// on); on Windows it sounds a short tone.
 void ScreenBell() {
     if (!gScreen.console) return;
-    DWORD written = 0;
-    WriteConsoleA(Output(), "\a", 1, &written, nullptr);
+    Beep(kBellFrequency, kBellMilliseconds);
 }
