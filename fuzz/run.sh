@@ -16,8 +16,14 @@ cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz >/dev/null
 artifacts=build/fuzz/artifacts
 mkdir -p "$artifacts"
-scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
+# FUZZ_WORK_DIR keeps the inputs found (e.g. to merge them into the seeds afterwards).
+if [ -n "${FUZZ_WORK_DIR:-}" ]; then
+    scratch=$FUZZ_WORK_DIR
+    mkdir -p "$scratch"
+else
+    scratch=$(mktemp -d)
+    trap 'rm -rf "$scratch"' EXIT
+fi
 
 status=0
 for target in "${targets[@]}"; do
