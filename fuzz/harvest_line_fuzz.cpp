@@ -2,6 +2,7 @@
 // line bytes, a random prefix (up to a full 32-byte buffer), Numbers on or off.
 #include "engine/engine.h"
 #include "fuzz/fuzz_input.h"
+#include "fuzz/model.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -9,43 +10,6 @@
 #include <vector>
 
 namespace {
-
-// ---- The model: the rules as plainly as they can be written ----
-
-bool ModelWordChar(unsigned char b, bool numbers) {
-    if ((b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || b >= 0x80) return true;
-    return numbers && ((b >= '0' && b <= '9') || b == '_');
-}
-
-bool ModelExtractionChar(unsigned char b) {
-    return (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z') || (b >= '0' && b <= '9') ||
-           (b >= 0xA0 && b <= 0xAF) || (b >= 0xE0 && b <= 0xEF) || (b >= 0x80 && b <= 0x9F);
-}
-
-// Every word start of the prefix, one search per occurrence resuming one byte further,
-// each word taken once in order of discovery.
-std::vector<std::string> ModelHarvest(const std::string& line, const std::string& prefix,
-                                      bool numbers) {
-    std::vector<std::string> words;
-    for (std::size_t pos = 0; pos < line.size();) {
-        const std::size_t at = line.find(prefix, pos);
-        if (at == std::string::npos) break;
-        const bool start =
-            at == 0 || !ModelWordChar(static_cast<unsigned char>(line[at - 1]), numbers);
-        std::size_t end = at;
-        while (end < line.size() && end - at < 31 &&
-               ModelExtractionChar(static_cast<unsigned char>(line[end]))) {
-            ++end;
-        }
-        const std::string word = line.substr(at, end - at);
-        bool listed = false;
-        for (const std::string& w : words)
-            listed = listed || w == word;
-        if (start && word.size() > prefix.size() && !listed) words.push_back(word);
-        pos = at + 1;
-    }
-    return words;
-}
 
 // ---- The checks ----
 
@@ -63,16 +27,13 @@ void CheckWordRules(bool numbers) {
 void CheckExtractPrefix(const char* copy, std::size_t length, std::size_t column, bool numbers) {
     if (column < 1 || column > length) return;
     if (!ModelWordChar(static_cast<unsigned char>(copy[column - 1]), numbers)) return;
-    std::size_t start = column;
-    while (start > 0 && ModelWordChar(static_cast<unsigned char>(copy[start - 1]), numbers))
-        --start;
+    const std::string expected = ModelPrefix(std::string(copy, length), column, numbers);
     char prefix[kPrefixSize] = {};
     ExtractPrefix(copy, static_cast<std::int32_t>(column), prefix, sizeof prefix);
-    const std::size_t expected = column - start < kPrefixSize ? column - start : kPrefixSize;
-    FUZZ_CHECK(std::memcmp(prefix, copy + start, expected) == 0);
-    for (std::size_t i = expected; i < kPrefixSize; ++i)
+    FUZZ_CHECK(std::memcmp(prefix, expected.data(), expected.size()) == 0);
+    for (std::size_t i = expected.size(); i < kPrefixSize; ++i)
         FUZZ_CHECK(prefix[i] == 0);
-    FUZZ_CHECK(PrefixLength(prefix) == expected);
+    FUZZ_CHECK(PrefixLength(prefix) == expected.size());
 }
 
 void CheckHarvest(const char* copy, const char* prefixBuffer, bool numbers) {
@@ -80,8 +41,9 @@ void CheckHarvest(const char* copy, const char* prefixBuffer, bool numbers) {
     if (prefix.empty()) return; // a request always has at least one prefix character
     CandidateList = nullptr;
     HarvestLine(copy, prefixBuffer);
-    std::vector<std::string> expected = ModelHarvest(copy, prefix, numbers);
-    if (expected.size() > kMaxMenuItems) expected.resize(kMaxMenuItems);
+    ModelList model;
+    ModelHarvest(copy, prefix, numbers, &model);
+    const std::vector<std::string>& expected = model.words;
     std::size_t i = 0;
     for (const CandidateNode* node = CandidateList; node != nullptr; node = node->nextNode, ++i) {
         FUZZ_CHECK(i < expected.size());

@@ -1,8 +1,10 @@
 // Fuzzes a whole request through the test host: random document, cursor, window, options,
 // character table, menu answer, message texts (hostile formats among them), input event,
-// and a node allocation that fails. Checks what the host must be able to rely on.
+// and a node allocation that fails. Checks what the host must be able to rely on, and the
+// beeps, menu and insertion against a plain model of the request.
 #include "engine/engine.h"
 #include "fuzz/fuzz_input.h"
+#include "fuzz/model.h"
 #include "platform/platform.h"
 #include "testhost/plugin_loader.h"
 
@@ -122,6 +124,85 @@ void CheckOutcome(const TestHost& host, std::int32_t result, std::int32_t line, 
     if (result == 0) FUZZ_CHECK(positions.empty());
 }
 
+// ---- The model of one request ----
+
+struct ModelOutcome {
+    bool request = false; // the event starts a request
+    std::string prefix;
+    ModelList list;
+};
+
+bool ModelCompletionKey(const InputRecord& record) {
+    const KeyEventRecord& key = record.Event.KeyEvent;
+    return record.EventType == kKeyEvent && key.bKeyDown != 0 && key.wVirtualKeyCode == kVkSpace &&
+           (key.dwControlKeyState & (kLeftCtrlPressed | kRightCtrlPressed)) != 0;
+}
+
+// A line as the engine sees it: the host's text up to its first NUL, at most cut bytes of
+// it, converted from the file's character table.
+std::string ModelLine(const std::string& text, std::size_t cut, CharTable table) {
+    std::string line = text.c_str();
+    line.resize(std::min(line.size(), cut));
+    if (table == CharTable::Win1251) {
+        for (char& c : line)
+            c = static_cast<char>(Win1251ToOem(static_cast<unsigned char>(c)));
+    }
+    return line;
+}
+
+// What the request must find in the document as the host holds it before the request.
+ModelOutcome ModelRequest(const InputRecord& event, const std::vector<std::string>& lines,
+                          std::int32_t line, std::int32_t column, CharTable table, int failAt) {
+    ModelOutcome out;
+    if (!ModelCompletionKey(event) || column <= 0 || column > 1024) return out;
+    if (line < 0 || static_cast<std::size_t>(line) >= lines.size()) return out; // empty line
+    const bool numbers = gSettings.numbers != 0;
+    const std::string own = ModelLine(lines[static_cast<std::size_t>(line)], 1024, table);
+    const auto at = static_cast<std::size_t>(column);
+    if (at > own.size() || !ModelWordChar(static_cast<unsigned char>(own[at - 1]), numbers)) {
+        return out;
+    }
+    out.request = true;
+    out.prefix = ModelPrefix(own, at, numbers);
+    out.list.failAt = failAt;
+    for (std::int64_t n = line > 2000 ? line - 2000 : 0; n <= line; ++n) {
+        const std::size_t cut = n == line && column < 1024 ? at : 1024;
+        const std::string text = ModelLine(lines[static_cast<std::size_t>(n)], cut, table);
+        ModelHarvest(text, out.prefix, numbers, &out.list);
+    }
+    return out;
+}
+
+// The beeps, the menu's labels and the text inserted, as the model has them.
+void CheckAgainstModel(const TestHost& host, const ModelOutcome& model, std::int32_t result) {
+    FUZZ_CHECK(result == (model.request ? 1 : 0));
+    if (!model.request) return;
+    const std::vector<std::string>& words = model.list.words;
+    std::vector<std::uint32_t> beeps(static_cast<std::size_t>(model.list.failedBeeps), 0x10);
+    if (words.empty() && gSettings.sound != 0) beeps.push_back(0x40);
+    FUZZ_CHECK(host.beeps == beeps);
+    const std::string blank = gSettings.space != 0 ? " " : "";
+    std::int32_t choice = -1;
+    if (words.size() == 1 && gSettings.menu1 == 0) {
+        choice = 0;
+    } else if (!words.empty()) {
+        FUZZ_CHECK(host.menus.size() == 1 && host.menus[0].labels.size() == words.size());
+        for (std::size_t k = 0; k < words.size(); ++k) {
+            const std::string lead = k < 15 ? std::string("&") + "123456789abcdef"[k] + " " : "  ";
+            FUZZ_CHECK(host.menus[0].labels[k] == lead + words[k] + blank);
+        }
+        const auto count = static_cast<std::int32_t>(words.size());
+        if (host.menuChoice >= 0 && host.menuChoice < count) choice = host.menuChoice;
+    }
+    if (words.size() <= 1 && gSettings.menu1 == 0) FUZZ_CHECK(host.menus.empty());
+    const auto inserts = host.CallsOf(CallKind::InsertText);
+    FUZZ_CHECK(inserts.size() == (choice >= 0 ? 1u : 0u));
+    if (choice < 0) return;
+    const std::string& word = words[static_cast<std::size_t>(choice)];
+    const std::string& text = host.calls[static_cast<std::size_t>(inserts[0])].text;
+    FUZZ_CHECK(text == word.substr(model.prefix.size()) + blank);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -151,8 +232,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::int32_t top = host.windowTopLine;
     const std::int32_t left = host.windowLeftColumn;
 
+    const ModelOutcome model =
+        ModelRequest(event, host.lines, line, column, host.table, gHeap.failAt);
+
     const std::int32_t result = host.Send(event);
     CheckOutcome(host, result, line, column, top, left);
+    CheckAgainstModel(host, model, result);
     gPlatform = kDefaultPlatform;
     return 0;
 }
