@@ -275,7 +275,8 @@ void DrawEditor(TestHost* host, const Document& doc) {
     ClampedColumn(host);
     FollowCursor(host);
     ScreenFill(0, 0, gScreen.width, 1, kAttrBar);
-    ScreenPut(1, 0, "Lexamund demo  " + doc.path + (doc.dirty ? "  *" : ""), kAttrBar);
+    const std::string name = doc.path.substr(doc.path.find_last_of("\\/") + 1);
+    ScreenPut(1, 0, "Lexamund demo  " + name + (doc.dirty ? "  *" : ""), kAttrBar);
     DrawText(*host);
     DrawStatus(*host, doc);
     DrawKeyBar();

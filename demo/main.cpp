@@ -312,6 +312,12 @@ int main(int argc, char** argv) {
         const DialogShown& shown = host.dialogs.back();
         return RunDialogBox(shown.x1, shown.y1, shown.x2, shown.y2, items, count);
     };
+    // Redraw shows the inserted text at once, while the plug-in is still at work.
+    host.onRedraw = [&host, &doc] {
+        if (host.CountOf(CallKind::InsertText) > 0) doc.dirty = true;
+        DrawEditor(&host, doc);
+        ScreenShow();
+    };
     if (options.dump) _setmode(_fileno(stdout), _O_BINARY);
     const ConsoleState console = options.dump ? ConsoleState{} : OpenConsole();
     ScreenOpen(!options.dump);

@@ -329,6 +329,7 @@ void TestHost::Command(std::int32_t command, void* param) {
         if (recordCalls) {
             calls.push_back({CallKind::Redraw, {reinterpret_cast<std::intptr_t>(param)}, {}});
         }
+        if (onRedraw) onRedraw();
         Reenter();
         break;
     case kEditorConvertText: {

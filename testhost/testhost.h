@@ -111,6 +111,8 @@ class TestHost {
     // and record what it returned in reentryResults.
     bool reenterDuringInsert = false;
     std::vector<std::int32_t> reentryResults;
+    // When set, Redraw calls it after recording the call: a host with a screen draws there.
+    std::function<void()> onRedraw;
 
     // ---- What happened ----
     // When false the services record nothing (calls, menus, beeps) and GetLine hands out

@@ -1,12 +1,33 @@
 #!/usr/bin/env bash
-# Builds the plug-in and shows one completion in the test host.
+# Installs what is missing, builds the plug-in (assembling dist/Lexamund) and the demo host,
+# and opens the demo host on its sample text in this terminal, under wine. Without a
+# terminal it types a short key script instead and prints the screens.
+# Arguments go to the demo host (e.g. --lang russian, --table 1251, a file name).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh
-cmake --preset native >/dev/null
-cmake --build --preset native --target lexamund_demo_script
-# The plug-in folder for the host: Lexamund.dll, its message files and a note for users.
 cmake --preset win32 >/dev/null
-cmake --build --preset win32 --target lexamund_dist
+cmake --build --preset win32 --target lexamund-demo lexamund_dist
 echo "Plug-in folder: $(pwd)/dist/Lexamund (copy it into the host's plug-ins folder)"
-build/native/testhost/lexamund_demo_script
+
+tools/wine-prefix.sh start build/win32
+trap 'tools/wine-prefix.sh stop build/win32' EXIT
+export WINEPREFIX="$(pwd)/build/win32/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+demo=(wine build/win32/demo/lexamund-demo.exe --plugin dist/Lexamund/Lexamund.dll)
+
+if [ -t 0 ] && [ -t 1 ]; then
+    # Wine writes the console in the locale's character set; box lines and Cyrillic need UTF-8.
+    case "${LC_ALL:-${LC_CTYPE:-${LANG:-}}}" in
+    *UTF-8* | *utf8* | *UTF8* | *utf-8*) ;;
+    *) export LC_ALL=C.UTF-8 ;;
+    esac
+    "${demo[@]}" "$@"
+    exit 0
+fi
+
+# No terminal: complete "comp" on the sample's last line, showing the menu, then choose 2.
+screen() { sed -n '/^---- screen ----$/,/^---- document ----$/p' | sed '1d;$d' | iconv -f cp866 -t utf-8; }
+echo "Keys: <C-End>comp<C-Space>"
+"${demo[@]}" "$@" --keys '<C-End>comp<C-Space>' --dump | screen
+echo "Keys: <C-End>comp<C-Space>2"
+"${demo[@]}" "$@" --keys '<C-End>comp<C-Space>2' --dump | screen

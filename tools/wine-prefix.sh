@@ -11,7 +11,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 case "$action" in
   start)
     mkdir -p "$WINEPREFIX"
-    wineserver -p </dev/null >/dev/null 2>&1
+    wineserver -p </dev/null >/dev/null 2>&1 || true # fails when one already runs
     wineboot -i </dev/null >/dev/null 2>&1 || true
     ;;
   stop)

@@ -163,6 +163,18 @@ case_russian_1251() {
         <(printf 'программист\n' | iconv -f utf-8 -t cp1251) || fail "line 2 is not Windows-1251"
 }
 
+# The plug-in's texts come from the message file of the asked language beside the DLL.
+case_russian_texts() {
+    write_file t.txt cp866 "compile the complete component" "comp"
+    demo cp866 t.txt --lang russian --keys '<C-End><C-Space>'
+    screen_has "Слов: 3"
+    demo cp866 t.txt --lang russian --keys '<F11><Enter>'
+    screen_has "[ ] Добавлять пробел"
+    screen_has "{ Сохранить }"
+    demo cp866 t.txt --lang english --keys '<C-End><C-Space>'
+    screen_has "3 words"
+}
+
 case_editing_and_save() {
     printf 'alpha\r\nbeta' >t.txt
     demo cp866 t.txt --keys '<C-End>x<Left><BS><Del><Home><Enter><Up><End><Tab>!<F2>'
