@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <io.h>
+#include <iterator>
 #include <windows.h>
 
 namespace {
@@ -48,27 +49,41 @@ bool Fail(std::string* error, const std::string& message) {
     return false;
 }
 
+// Reads an option that takes a value; false when arg is not one.
+bool ValueOption(const std::string& arg, const char* value, Options* options) {
+    if (arg == "--plugin")
+        options->plugin = value;
+    else if (arg == "--lang")
+        options->language = value;
+    else if (arg == "--keys")
+        options->keys = value;
+    else if (arg == "--table")
+        options->table = std::string(value) == "1251" ? CharTable::Win1251 : CharTable::Oem;
+    else
+        return false;
+    return true;
+}
+
 // Reads the command line; false with a message in error when it is wrong.
 bool ParseArgs(int argc, char** argv, Options* options, std::string* error) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (arg == "--dump")
+        if (arg == "--dump") {
             options->dump = true;
-        else if (arg == "--plugin" && hasValue)
-            options->plugin = argv[++i];
-        else if (arg == "--lang" && hasValue)
-            options->language = argv[++i];
-        else if (arg == "--keys" && hasValue)
-            options->keys = argv[++i];
-        else if (arg == "--table" && hasValue) {
-            const std::string table = argv[++i];
-            if (table != "oem" && table != "1251") return Fail(error, "--table takes oem or 1251");
-            options->table = table == "1251" ? CharTable::Win1251 : CharTable::Oem;
-        } else if (arg.rfind("--", 0) != 0 && options->file.empty())
-            options->file = arg;
-        else
+            continue;
+        }
+        if (arg == "--table" && i + 1 < argc && std::strcmp(argv[i + 1], "oem") != 0 &&
+            std::strcmp(argv[i + 1], "1251") != 0) {
+            return Fail(error, "--table takes oem or 1251");
+        }
+        if (i + 1 < argc && ValueOption(arg, argv[i + 1], options)) {
+            ++i;
+            continue;
+        }
+        if (arg.rfind("--", 0) == 0 || !options->file.empty()) {
             return Fail(error, "unexpected argument " + arg);
+        }
+        options->file = arg;
     }
     return true;
 }
@@ -181,21 +196,23 @@ void PluginsMenu(TestHost* host, Document* doc) {
     AfterPlugin(host, doc);
 }
 
+constexpr const char* kHelpLines[] = {
+    "Ctrl+Space     complete the word left of the cursor",
+    "F11            plug-ins menu: the completion options",
+    "F2             save          F10, Esc   leave",
+    "Arrows, Home, End, PgUp, PgDn, Ctrl+Home, Ctrl+End move;",
+    "Enter, Backspace, Delete and Tab edit.",
+    "",
+    "Terminals send Ctrl+Space as the NUL character, which the",
+    "console reports as Ctrl+2 or Ctrl+@: the demo hands that",
+    "key to the plug-in as Ctrl+Space.",
+    "",
+    "Menu: Up, Down, PgUp, PgDn, Home, End, Enter, Esc, hot key.",
+    "Dialog: Tab, Shift+Tab, Space toggles, Enter, Esc.",
+};
+
 void ShowHelp() {
-    ShowTextBox("Lexamund demo", {
-                                     "Ctrl+Space     complete the word left of the cursor",
-                                     "F11            plug-ins menu: the completion options",
-                                     "F2             save          F10, Esc   leave",
-                                     "Arrows, Home, End, PgUp, PgDn, Ctrl+Home, Ctrl+End move;",
-                                     "Enter, Backspace, Delete and Tab edit.",
-                                     "",
-                                     "Terminals send Ctrl+Space as the NUL character, which the",
-                                     "console reports as Ctrl+2 or Ctrl+@: the demo hands that",
-                                     "key to the plug-in as Ctrl+Space.",
-                                     "",
-                                     "Menu: Up, Down, PgUp, PgDn, Home, End, Enter, Esc, hot key.",
-                                     "Dialog: Tab, Shift+Tab, Space toggles, Enter, Esc.",
-                                 });
+    ShowTextBox("Lexamund demo", {std::begin(kHelpLines), std::end(kHelpLines)});
 }
 
 // False when the user chose to stay.
@@ -248,6 +265,22 @@ bool LoadPlugin(const Options& options, TestHost* host, std::string* error) {
     }
     host->plugin = entries;
     return true;
+}
+
+// Makes the test host's menu, dialog and redraw those of the demo's screen.
+void ConnectHost(TestHost* host, Document* doc) {
+    host->menuAnswer = [](const MenuShown& menu) { return RunMenu(menu); };
+    // The dialog's place is in the record the test host made just before asking.
+    host->dialogAnswer = [host](DialogItemRecord* items, std::int32_t count) {
+        const DialogShown& shown = host->dialogs.back();
+        return RunDialogBox(shown.x1, shown.y1, shown.x2, shown.y2, items, count);
+    };
+    // Redraw shows the inserted text at once, while the plug-in is still at work.
+    host->onRedraw = [host, doc] {
+        if (host->CountOf(CallKind::InsertText) > 0) doc->dirty = true;
+        DrawEditor(host, *doc);
+        ScreenShow();
+    };
 }
 
 // The console in code page 866, keys as raw events; restored by RestoreConsole.
@@ -306,18 +339,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     gDemoHost = &host;
-    host.menuAnswer = [](const MenuShown& menu) { return RunMenu(menu); };
-    // The dialog's place is in the record the test host made just before asking.
-    host.dialogAnswer = [&host](DialogItemRecord* items, std::int32_t count) {
-        const DialogShown& shown = host.dialogs.back();
-        return RunDialogBox(shown.x1, shown.y1, shown.x2, shown.y2, items, count);
-    };
-    // Redraw shows the inserted text at once, while the plug-in is still at work.
-    host.onRedraw = [&host, &doc] {
-        if (host.CountOf(CallKind::InsertText) > 0) doc.dirty = true;
-        DrawEditor(&host, doc);
-        ScreenShow();
-    };
+    ConnectHost(&host, &doc);
     if (options.dump) _setmode(_fileno(stdout), _O_BINARY);
     const ConsoleState console = options.dump ? ConsoleState{} : OpenConsole();
     ScreenOpen(!options.dump);

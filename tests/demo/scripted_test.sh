@@ -175,6 +175,17 @@ case_russian_texts() {
     screen_has "3 words"
 }
 
+# The help box (F1) and the usage text say how a terminal's Ctrl+Space is taken.
+case_help() {
+    write_file t.txt cp866 "hello"
+    demo cp866 t.txt --keys '<F1>'
+    screen_has "Terminals send Ctrl+Space as the NUL character"
+    demo cp866 t.txt --keys '<F1><Enter>x'
+    doc_line 1 "xhello"
+    wine "$DEMO_EXE" --help | grep -qF "reports as" || fail "the usage text lacks the NUL note"
+    ! wine "$DEMO_EXE" --keys '<Nope>' --dump 2>/dev/null || fail "an unknown key name was taken"
+}
+
 case_editing_and_save() {
     printf 'alpha\r\nbeta' >t.txt
     demo cp866 t.txt --keys '<C-End>x<Left><BS><Del><Home><Enter><Up><End><Tab>!<F2>'
