@@ -161,6 +161,9 @@ case_russian_1251() {
     doc_line 2 "программист"
     cmp -s <(sed -n '/^---- document ----$/,$p' out.raw | sed -n 3p) \
         <(printf 'программист\n' | iconv -f utf-8 -t cp1251) || fail "line 2 is not Windows-1251"
+    demo cp1251 t.txt --table 1251 --keys '<C-End><C-Space>1<F2>'
+    cmp -s t.txt <(printf 'программа программист прогресс\nпрограмма' | iconv -f utf-8 -t cp1251) ||
+        fail "the saved file is not the Windows-1251 text"
 }
 
 # The plug-in's texts come from the message file of the asked language beside the DLL.
@@ -173,6 +176,36 @@ case_russian_texts() {
     screen_has "{ Сохранить }"
     demo cp866 t.txt --lang english --keys '<C-End><C-Space>'
     screen_has "3 words"
+}
+
+case_editing_joins_lines() {
+    write_file t.txt cp866 "ab" "cd" "ef"
+    demo cp866 t.txt --keys '<Down><Home><BS>'
+    doc_line 1 "abcd"
+    doc_line 2 "ef"
+    demo cp866 t.txt --keys '<End><Del><C-End><C-Home>x'
+    doc_line 1 "xabcd"
+    # Up and down keep the column; Right at a line's end goes on to the next line.
+    demo cp866 t.txt --keys '<PgDn>x<PgUp>y<Right><Right><Right>z'
+    doc_line 1 "ayb"
+    doc_line 2 "czd"
+    doc_line 3 "xef"
+    # A missing file opens empty and is created by F2.
+    demo cp866 new.txt --keys 'new<Enter>text<F2>'
+    screen_has "Saved"
+    cmp -s new.txt <(printf 'new\ntext') || fail "new.txt holds $(od -c new.txt)"
+}
+
+# A line wider than the screen scrolls sideways; completion works at its end.
+case_long_line() {
+    local line
+    line=$(printf 'alpha %.0s' $(seq 1 15))
+    write_file t.txt cp866 "${line}alp"
+    demo cp866 t.txt --keys '<End><C-Space>'
+    doc_line 1 "${line}alpha"
+    screen_has "Col 96"
+    screen_has "alpha alpha"
+    [[ "$(sed -n 2p screen.txt)" == *" alpha" ]] || fail "the line's end is not shown"
 }
 
 # The help box (F1) and the usage text say how a terminal's Ctrl+Space is taken.
