@@ -4,6 +4,7 @@
 #include "fuzz/fuzz_input.h"
 #include "fuzz/model.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -63,12 +64,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     gSettings.numbers = numbers;
     char prefix[kPrefixSize] = {};
     const std::string prefixText = in.Bytes(in.Below(kPrefixSize + 1));
-    std::memcpy(prefix, prefixText.data(), prefixText.size());
+    std::copy(prefixText.begin(), prefixText.end(), prefix);
     const std::size_t column = in.Byte() | (in.Byte() & 0x07u) << 8;
     // The working copy of a line: at most 1024 bytes and a terminator.
     char copy[kLineCopySize + 1] = {};
     const std::string line = in.Bytes(kLineCopySize);
-    std::memcpy(copy, line.data(), line.size());
+    std::copy(line.begin(), line.end(), copy);
 
     CheckWordRules(numbers != 0);
     CheckExtractPrefix(copy, std::strlen(copy), column, numbers != 0);

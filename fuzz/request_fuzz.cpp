@@ -188,8 +188,10 @@ void CheckAgainstModel(const TestHost& host, const ModelOutcome& model, std::int
     } else if (!words.empty()) {
         FUZZ_CHECK(host.menus.size() == 1 && host.menus[0].labels.size() == words.size());
         for (std::size_t k = 0; k < words.size(); ++k) {
-            const std::string lead = k < 15 ? std::string("&") + "123456789abcdef"[k] + " " : "  ";
-            FUZZ_CHECK(host.menus[0].labels[k] == lead + words[k] + blank);
+            std::string label = k < 15 ? std::string{'&', "123456789abcdef"[k], ' '} : "  ";
+            label += words[k];
+            label += blank;
+            FUZZ_CHECK(host.menus[0].labels[k] == label);
         }
         const auto count = static_cast<std::int32_t>(words.size());
         if (host.menuChoice >= 0 && host.menuChoice < count) choice = host.menuChoice;

@@ -40,6 +40,7 @@ void TrackedRelease(void* block) {
 // count distinct words "ab" + three letters, several per line, each met once.
 std::vector<std::string> DistinctWords(int count) {
     std::vector<std::string> words;
+    words.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {
         words.push_back(std::string("ab") + static_cast<char>('a' + i / 26 % 26) +
                         static_cast<char>('a' + i % 26) + static_cast<char>('a' + i / 676));

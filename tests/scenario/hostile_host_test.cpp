@@ -10,7 +10,7 @@ namespace {
 
 using Hostile = Scenario;
 
-constexpr std::size_t kHugeLine = 200 * 1024;
+constexpr std::size_t kHugeLine = std::size_t{200} * 1024;
 
 // A line of kHugeLine bytes: head, then blanks, with tail written at offset at.
 std::string HugeLine(const std::string& head, std::size_t at = 0, const std::string& tail = "") {
@@ -97,6 +97,7 @@ TEST_F(Hostile, FullWindowOfLinesWithoutWordCharacters) {
 // are in the menu scenarios).
 TEST_F(Hostile, AnswerOnePastAFullMenuInsertsNothing) {
     std::vector<std::string> text;
+    text.reserve(201);
     for (int i = 0; i < 200; ++i)
         text.push_back("ab" + std::to_string(i) + "x");
     text.push_back("ab");
