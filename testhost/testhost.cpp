@@ -202,6 +202,7 @@ void TestHost::Reenter() {
 const char* HOSTCALL TestHost::LookupMessage(std::int32_t module, std::int32_t number) {
     TestHost& host = *gHost;
     if (host.recordCalls) host.calls.push_back({CallKind::LookupMessage, {module, number}, {}});
+    if (host.nullMessages) return nullptr;
     if (number < 0 || number >= static_cast<std::int32_t>(host.messages.size())) return "";
     return host.messages[static_cast<std::size_t>(number)].c_str();
 }
@@ -250,7 +251,7 @@ std::int32_t HOSTCALL TestHost::EditorCommand(std::int32_t command, void* param)
 // that a plug-in which keeps the pointer is caught.
 void TestHost::InvalidateLastLine() {
     if (lastLineText_ == nullptr) return;
-    std::memset(lastLineText_, 0x7F, std::strlen(lastLineText_));
+    std::memset(lastLineText_, 0x7F, lastLineLength_);
     delete[] lastLineText_;
     lastLineText_ = nullptr;
 }
@@ -287,8 +288,10 @@ void TestHost::Command(std::int32_t command, void* param) {
             record->lineText = nullptr;
             break;
         }
-        lastLineText_ = new char[text.size() + 1];
-        std::memcpy(lastLineText_, text.c_str(), text.size() + 1);
+        const bool cut = unterminatedLength != 0 && text.size() > unterminatedLength;
+        lastLineLength_ = cut ? unterminatedLength : text.size();
+        lastLineText_ = new char[cut ? lastLineLength_ : lastLineLength_ + 1];
+        std::memcpy(lastLineText_, text.c_str(), cut ? lastLineLength_ : lastLineLength_ + 1);
         record->lineText = lastLineText_;
         break;
     }

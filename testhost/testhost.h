@@ -82,6 +82,10 @@ class TestHost {
     std::int32_t windowLeftColumn = 0;
     CharTable table = CharTable::Oem;
     std::vector<std::int32_t> nullLines; // lines whose GetLine yields a null text
+    // When non-zero, GetLine hands out a line longer than this as its first
+    // unterminatedLength bytes alone, in a block of exactly that size with no terminator, as
+    // a careless host might; the plug-in must not read past them.
+    std::size_t unterminatedLength = 0;
 
     // Replaces the document and puts the cursor at (line, column).
     void SetText(const std::vector<std::string>& text, std::int32_t line, std::int32_t column);
@@ -92,6 +96,7 @@ class TestHost {
     std::int32_t moduleNumber = 0x4C58;
     std::string pluginKey = "Software\\TestHost\\Plugins";
     std::array<std::string, 9> messages; // texts by message number (English by default)
+    bool nullMessages = false;           // LookupMessage answers every number with null
     // Loads the texts from a message file ("*.lng"); false, leaving the texts as they were,
     // when it cannot be read or holds fewer than nine texts.
     bool LoadMessages(const std::string& path);
@@ -161,6 +166,7 @@ class TestHost {
     void Reenter();
 
     char* lastLineText_ = nullptr;
+    std::size_t lastLineLength_ = 0; // bytes of lastLineText_ before its terminator, if any
     TestHost* previous_ = nullptr;
 };
 

@@ -66,6 +66,23 @@ TEST_F(Hostile, CursorFarPastTheCopyOfALongLineIsPassedOn) {
     ExpectConversionsWithinACopy(host);
 }
 
+// A host that hands out long lines without their terminator: nothing past the first 1024
+// bytes is read (the native build's AddressSanitizer would report it), and the words in
+// them are found as usual.
+TEST_F(Hostile, UnterminatedLongLinesAreReadNoFurther) {
+    host.unterminatedLength = 1024;
+    const std::string above = HugeLine("abc = 1;", 1018, " abdefgh");
+    std::string cursor = std::string(1000, '.') + " ab";
+    cursor.resize(1500, 'x');
+    host.menuChoice = 1;
+    host.SetText({above, cursor}, 1, 1003);
+    EXPECT_EQ(host.PressCtrlSpace(), 1);
+    ASSERT_EQ(host.menus.size(), 1u);
+    EXPECT_EQ(host.menus[0].labels, (std::vector<std::string>{"&1 abc", "&2 abdef"}));
+    EXPECT_EQ(host.lines[1].substr(1001, 5), "abdef");
+    ExpectConversionsWithinACopy(host);
+}
+
 // ---- A full window without a single word character ----
 
 TEST_F(Hostile, FullWindowOfLinesWithoutWordCharacters) {
@@ -118,12 +135,30 @@ TEST_F(Hostile, AnswerOnePastAFullMenuInsertsNothing) {
 // characters is cut to the 63 that fit the bottom text with its terminator.
 TEST_F(Hostile, MessageTextsOf600Characters) {
     host.messages[0] = std::string(600, 'T');
-    host.messages[8] = "%d" + std::string(598, 'x');
+    host.messages[8] = std::string("%d").append(598, 'x');
     EXPECT_EQ(CompleteAtEnd({"abc abd", "ab"}, 1), 1);
     ASSERT_EQ(host.menus.size(), 1u);
     EXPECT_EQ(host.menus[0].title, host.messages[0]);
-    EXPECT_EQ(host.menus[0].bottom, "2" + std::string(62, 'x'));
+    EXPECT_EQ(host.menus[0].bottom, std::string("2").append(62, 'x'));
     EXPECT_EQ(host.lines[1], "abc");
+}
+
+// A message service that answers null: an empty bottom text and no crash, in the menu,
+// the plug-in's menu entry and the settings dialog alike.
+TEST_F(Hostile, NullMessageTexts) {
+    host.nullMessages = true;
+    EXPECT_EQ(CompleteAtEnd({"abc abd", "ab"}, 1), 1);
+    ASSERT_EQ(host.menus.size(), 1u);
+    EXPECT_EQ(host.menus[0].bottom, "");
+    EXPECT_EQ(host.lines[1], "abc");
+    PluginInfoRecord info = {};
+    host.plugin.getPluginInfo(&info);
+    ASSERT_NE(info.menuEntries, nullptr);
+    EXPECT_EQ(info.menuEntries[0], nullptr);
+    EXPECT_EQ(host.plugin.openPlugin(0, 0), -1);
+    ASSERT_EQ(host.dialogs.size(), 1u);
+    for (const DialogItemRecord& item : host.dialogs[0].items)
+        EXPECT_STREQ(item.data, "");
 }
 
 // ---- Start-up handed over twice ----
