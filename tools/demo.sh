@@ -4,6 +4,12 @@
 # terminal it types a short key script instead and prints the screens.
 # Arguments go to the demo host (e.g. --lang russian, --table 1251, a file name).
 set -euo pipefail
+# Files named relative to the caller's folder are handed on with their full path.
+args=()
+for arg in "$@"; do
+    if [[ "$arg" != /* && -f "$arg" ]]; then arg="$PWD/$arg"; fi
+    args+=("$arg")
+done
 cd "$(dirname "$0")/.."
 tools/setup.sh
 cmake --preset win32 >/dev/null
@@ -21,13 +27,13 @@ if [ -t 0 ] && [ -t 1 ]; then
     *UTF-8* | *utf8* | *UTF8* | *utf-8*) ;;
     *) export LC_ALL=C.UTF-8 ;;
     esac
-    "${demo[@]}" "$@"
+    "${demo[@]}" "${args[@]}"
     exit 0
 fi
 
 # No terminal: complete "comp" on the sample's last line, showing the menu, then choose 2.
 screen() { sed -n '/^---- screen ----$/,/^---- document ----$/p' | sed '1d;$d' | iconv -f cp866 -t utf-8; }
 echo "Keys: <C-End>comp<C-Space>"
-"${demo[@]}" "$@" --keys '<C-End>comp<C-Space>' --dump | screen
+"${demo[@]}" "${args[@]}" --keys '<C-End>comp<C-Space>' --dump | screen
 echo "Keys: <C-End>comp<C-Space>2"
-"${demo[@]}" "$@" --keys '<C-End>comp<C-Space>2' --dump | screen
+"${demo[@]}" "${args[@]}" --keys '<C-End>comp<C-Space>2' --dump | screen
