@@ -8,7 +8,13 @@ namespace {
 
 // A line of plain text: an item type of the demo's own dialogs, never focused.
 constexpr std::int32_t kDialogText = 0;
-constexpr int kButtonGap = 1; // blank columns between the buttons of a row
+constexpr int kButtonGap = 1;          // blank columns between the buttons of a row
+constexpr std::int32_t kFar = 1 << 14; // coordinates beyond this are off any screen
+
+// Keeps a coordinate the plug-in gave within a range where sums cannot overflow.
+std::int32_t Clip(std::int32_t value) {
+    return std::clamp(value, -kFar, kFar);
+}
 
 struct DialogView {
     int left, top, width, height;
@@ -34,7 +40,7 @@ std::string ButtonText(const DialogItemRecord& item) {
 // Places the flagged buttons of each row side by side, centred in the dialog's width.
 void PlaceButtonRows(const DialogItemRecord* items, int count, DialogView* view) {
     for (int i = 0; i < count; ++i) {
-        view->columns.push_back(items[i].x1);
+        view->columns.push_back(Clip(items[i].x1));
     }
     std::vector<bool> placed(static_cast<std::size_t>(count), false);
     for (int i = 0; i < count; ++i) {
@@ -57,9 +63,11 @@ void PlaceButtonRows(const DialogItemRecord* items, int count, DialogView* view)
 
 // The dialog's box on screen: -1 centres it, with x2 or y2 then its size.
 DialogView PlaceDialog(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2) {
+    x1 = Clip(x1);
+    y1 = Clip(y1);
     DialogView view = {};
-    view.width = std::clamp(x1 == -1 ? x2 : x2 - x1 + 1, 1, gScreen.width);
-    view.height = std::clamp(y1 == -1 ? y2 : y2 - y1 + 1, 1, gScreen.height);
+    view.width = std::clamp(x1 == -1 ? Clip(x2) : Clip(x2) - x1 + 1, 1, gScreen.width);
+    view.height = std::clamp(y1 == -1 ? Clip(y2) : Clip(y2) - y1 + 1, 1, gScreen.height);
     view.left = x1 == -1 ? (gScreen.width - view.width) / 2 : x1;
     view.top = y1 == -1 ? (gScreen.height - view.height) / 2 : y1;
     view.left = std::clamp(view.left, 0, gScreen.width - view.width);
@@ -93,8 +101,10 @@ void DrawDialog(const DialogItemRecord* items, int count, const DialogView& view
     ScreenFill(view.left, view.top, view.width, view.height, kAttrDialog);
     for (int i = 0; i < count; ++i) {
         DialogItemRecord item = items[i];
-        item.y1 += view.top;
-        item.y2 += view.top;
+        item.x1 = Clip(item.x1);
+        item.x2 = Clip(item.x2);
+        item.y1 = Clip(item.y1) + view.top;
+        item.y2 = Clip(item.y2) + view.top;
         DrawItem(item, view.left + view.columns[i], i == view.focus);
     }
     const DialogItemRecord* focused = view.focus >= 0 ? &items[view.focus] : nullptr;

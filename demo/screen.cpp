@@ -66,10 +66,11 @@ void ScreenClose() {
 }
 
 void ScreenFill(int x, int y, int width, int height, std::uint16_t attr) {
-    for (int row = y; row < y + height; ++row) {
-        for (int column = x; column < x + width; ++column) {
-            if (Cell* cell = At(column, row)) *cell = Cell{' ', attr};
-        }
+    const int right = std::min(x + width, gScreen.width);
+    const int bottom = std::min(y + height, gScreen.height);
+    for (int row = std::max(y, 0); row < bottom; ++row) {
+        for (int column = std::max(x, 0); column < right; ++column)
+            *At(column, row) = {' ', attr};
     }
 }
 
@@ -120,11 +121,12 @@ unsigned char LabelHotKey(const std::string& label) {
 void ScreenFrame(int x, int y, int width, int height, std::uint16_t attr, const std::string& title,
                  const std::string& bottom) {
     ScreenFill(x, y, width, height, attr);
-    for (int column = x + 1; column < x + width - 1; ++column) {
+    for (int column = std::max(x + 1, 0); column < std::min(x + width - 1, gScreen.width);
+         ++column) {
         if (Cell* cell = At(column, y)) *cell = Cell{kHorizontal, attr};
         if (Cell* cell = At(column, y + height - 1)) *cell = Cell{kHorizontal, attr};
     }
-    for (int row = y + 1; row < y + height - 1; ++row) {
+    for (int row = std::max(y + 1, 0); row < std::min(y + height - 1, gScreen.height); ++row) {
         if (Cell* cell = At(x, row)) *cell = Cell{kVertical, attr};
         if (Cell* cell = At(x + width - 1, row)) *cell = Cell{kVertical, attr};
     }
