@@ -127,7 +127,7 @@ int OneRequest(const std::string& name) {
     const std::size_t zeros = ScanBaseline(&w);
     std::printf("%s scanned_bytes=%zu result=%d nodes=%zu hits=%zu zeros=%zu\n", name.c_str(),
                 w.scannedBytes, result, gNodes.made, hits, zeros);
-    return gNodes.live == 0 ? 0 : 1;
+    return result == 1 && gNodes.live == 0 ? 0 : 1;
 }
 
 } // namespace

@@ -16,6 +16,13 @@ status=0
 ctest --preset win32 || status=$?
 tools/wine-prefix.sh stop build/win32
 
+# The benchmarks build, and one request of each workload completes without leaking.
+cmake --preset bench >/dev/null
+cmake --build --preset bench
+for workload in source/s source/get source/Re distinct same cyrillic long-lines; do
+    build/bench/bench/lexamund_request_bench --one-request="$workload" || status=$?
+done
+
 # Each fuzz target briefly (fuzz/run-long.sh for a long run).
 fuzz/run.sh 30 || status=$?
 exit $status
