@@ -1,8 +1,8 @@
 // One full completion request per workload, timed against a memchr pass over the same bytes.
 //
 // Run as is for the Google Benchmark table. "--one-request=NAME" builds the workload and
-// makes exactly one request and one pass of each baseline, for instruction counts under callgrind
-// (bench/callgrind.sh).
+// makes exactly one request and one pass of each baseline, for instruction counts under
+// callgrind (bench/callgrind.sh).
 #include "bench/workloads.h"
 #include "platform/platform.h"
 #include "testhost/plugin_loader.h"
@@ -113,7 +113,8 @@ void BM_Baseline(benchmark::State& state, const std::string& name, BaselinePass 
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * w.scannedBytes));
 }
 
-// One request and one baseline pass, nothing timed: for bench/callgrind.sh.
+// One request and one pass of each baseline, nothing timed: for bench/callgrind.sh and
+// tools/test.sh. Fails unless the request ran and released every node.
 int OneRequest(const std::string& name) {
     const Workload w = MakeWorkload(name);
     if (w.lines.empty()) {
