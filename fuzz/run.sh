@@ -14,6 +14,8 @@ targets=("$@")
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz >/dev/null
+# A smaller quarantine keeps long runs of the request target (big documents) in memory.
+export ASAN_OPTIONS=${ASAN_OPTIONS:-quarantine_size_mb=64}
 artifacts=build/fuzz/artifacts
 mkdir -p "$artifacts"
 # FUZZ_WORK_DIR keeps the inputs found (e.g. to merge them into the seeds afterwards).
