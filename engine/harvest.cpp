@@ -140,7 +140,8 @@ void HarvestLine(const char* lineText, const char* prefix) {
         const auto at = static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - text);
         if (at != 0 && word[text[at - 1]] != 0) {
             std::size_t end = at;
-            while (end < length && word[text[end]] != 0) ++end;
+            while (end < length && word[text[end]] != 0)
+                ++end;
             pos = end + 1;
             continue;
         }

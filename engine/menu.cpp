@@ -13,10 +13,14 @@ constexpr std::int32_t kScreenRows = 24;
 constexpr std::int32_t kMenuFlags = 2;
 
 // Signed 32-bit arithmetic that wraps instead of overflowing, as the host's would.
-std::int32_t Wrap(std::int64_t value) { return static_cast<std::int32_t>(value); }
+std::int32_t Wrap(std::int64_t value) {
+    return static_cast<std::int32_t>(value);
+}
 
 // Bytes before the word in the label of item k: "&1 " for hot-key items, else "  ".
-std::size_t LeadIn(int k) { return k < kHotKeyItems ? 3 : 2; }
+std::size_t LeadIn(int k) {
+    return k < kHotKeyItems ? 3 : 2;
+}
 
 // Writes the label of item k for word into item; returns its length.
 std::size_t BuildLabel(MenuItemRecord& item, int k, const char* word) {
@@ -146,8 +150,7 @@ Conversion ReadConversion(const char* p) {
 
 // Renders count as the conversion asks, through a printf format built here, with '#'
 // kept for %x only (where it is defined).
-void RenderCount(const Conversion& conversion, std::int32_t count, char* number,
-                 std::size_t size) {
+void RenderCount(const Conversion& conversion, std::int32_t count, char* number, std::size_t size) {
     char spec[16];
     std::size_t used = 0;
     spec[used++] = '%';
@@ -191,7 +194,8 @@ void FormatCount(char* out, std::size_t size, const char* format, std::int32_t c
         }
         char number[2 * kBottomTextSize];
         RenderCount(conversion, count, number, sizeof number);
-        for (const char* n = number; *n != 0; ++n) Put(out, size, used, *n);
+        for (const char* n = number; *n != 0; ++n)
+            Put(out, size, used, *n);
         converted = true;
         p = conversion.end + 1;
     }

@@ -14,12 +14,15 @@ int IsWordChar(unsigned byte) {
     return WordCharTable(gSettings.numbers != 0)[byte & 0xFFu];
 }
 
-int IsExtractionChar(unsigned byte) { return kExtractionTable[byte & 0xFFu]; }
+int IsExtractionChar(unsigned byte) {
+    return kExtractionTable[byte & 0xFFu];
+}
 
 void ExtractPrefix(const char* text, std::int32_t column, char* dest, std::size_t size) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(text);
     std::int32_t i = column - 1;
-    while (IsWordChar(bytes[i]) && i != 0) --i;
+    while (IsWordChar(bytes[i]) && i != 0)
+        --i;
     const std::int32_t start = IsWordChar(bytes[i]) ? i : i + 1;
     const auto length = static_cast<std::size_t>(column - start);
     std::memcpy(dest, text + start, length < size ? length : size);
@@ -27,8 +30,8 @@ void ExtractPrefix(const char* text, std::int32_t column, char* dest, std::size_
 
 std::size_t PrefixLength(const char* prefix) {
     const void* zero = std::memchr(prefix, 0, kPrefixSize);
-    return zero == nullptr ? kPrefixSize : static_cast<std::size_t>(
-                                               static_cast<const char*>(zero) - prefix);
+    return zero == nullptr ? kPrefixSize
+                           : static_cast<std::size_t>(static_cast<const char*>(zero) - prefix);
 }
 
 namespace {
@@ -62,8 +65,8 @@ extern "C" std::int32_t HOSTCALL ProcessEditorInput(const InputRecord* record) {
     EditorStateRecord state = {};
     EditorCommand(kEditorGetState, &state);
     // 32-bit arithmetic that wraps, as the host's does, for whatever the host reports.
-    gCursorColumnOffset = static_cast<std::int32_t>(std::int64_t{state.cursorColumn} -
-                                                    state.windowLeftColumn);
+    gCursorColumnOffset =
+        static_cast<std::int32_t>(std::int64_t{state.cursorColumn} - state.windowLeftColumn);
     gCursorRowOffset =
         static_cast<std::int32_t>(std::int64_t{state.cursorLine} - state.windowTopLine - 2);
     // A column outside 1..1024 has no word character left of it inside the copy.

@@ -6,8 +6,12 @@
 
 namespace tables {
 
-constexpr bool IsLetter(unsigned b) { return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z'); }
-constexpr bool IsDigit(unsigned b) { return b >= '0' && b <= '9'; }
+constexpr bool IsLetter(unsigned b) {
+    return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z');
+}
+constexpr bool IsDigit(unsigned b) {
+    return b >= '0' && b <= '9';
+}
 
 // Word characters: letters and every byte from 0x80; with numbers, digits and '_' too.
 constexpr std::array<std::uint8_t, 256> MakeWordTable(bool numbers) {

@@ -5,8 +5,7 @@ StartupRecord gStartup;
 
 const char* MessageText(std::int32_t messageNumber) {
     if (gStartup.lookupMessage == nullptr) return nullptr;
-    return gStartup.lookupMessage(static_cast<std::int32_t>(gStartup.moduleNumber),
-                                  messageNumber);
+    return gStartup.lookupMessage(static_cast<std::int32_t>(gStartup.moduleNumber), messageNumber);
 }
 
 void EditorCommand(std::int32_t command, void* param) {

@@ -162,14 +162,14 @@ inline constexpr int kStartupWords = 84;
 
 struct StartupRecord {
     HostWord unread0[66];
-    HostWord moduleNumber;          // word 66
-    const char* pluginKey;          // word 67: host plug-in key below HKEY_CURRENT_USER
-    ShowMenuFn showMenu;            // word 68
-    RunDialogFn runDialog;          // word 69
-    HostWord unread70;              // word 70
-    LookupMessageFn lookupMessage;  // word 71
-    HostWord unread72[11];          // words 72 to 82
-    EditorCommandFn editorCommand;  // word 83
+    HostWord moduleNumber;         // word 66
+    const char* pluginKey;         // word 67: host plug-in key below HKEY_CURRENT_USER
+    ShowMenuFn showMenu;           // word 68
+    RunDialogFn runDialog;         // word 69
+    HostWord unread70;             // word 70
+    LookupMessageFn lookupMessage; // word 71
+    HostWord unread72[11];         // words 72 to 82
+    EditorCommandFn editorCommand; // word 83
 };
 static_assert(sizeof(StartupRecord) == kStartupWords * sizeof(HostWord));
 static_assert(offsetof(StartupRecord, moduleNumber) == 66 * sizeof(HostWord));

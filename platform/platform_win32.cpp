@@ -6,7 +6,9 @@
 
 namespace {
 
-HKEY AsHkey(RegKey key) { return reinterpret_cast<HKEY>(key); }
+HKEY AsHkey(RegKey key) {
+    return reinterpret_cast<HKEY>(key);
+}
 
 std::int32_t OpenKey(RegKey root, const char* path, std::uint32_t options, std::uint32_t access,
                      RegKey* result) {
@@ -16,8 +18,8 @@ std::int32_t OpenKey(RegKey root, const char* path, std::uint32_t options, std::
     return status;
 }
 
-std::int32_t QueryValue(RegKey key, const char* name, std::uint32_t* reserved,
-                        std::uint32_t* type, std::uint8_t* data, std::uint32_t* size) {
+std::int32_t QueryValue(RegKey key, const char* name, std::uint32_t* reserved, std::uint32_t* type,
+                        std::uint8_t* data, std::uint32_t* size) {
     DWORD typeWord = 0;
     DWORD sizeWord = *size;
     const LONG status = RegQueryValueExA(AsHkey(key), name, reinterpret_cast<LPDWORD>(reserved),
@@ -28,8 +30,8 @@ std::int32_t QueryValue(RegKey key, const char* name, std::uint32_t* reserved,
 }
 
 std::int32_t CreateKey(RegKey root, const char* path, std::uint32_t reserved, char* className,
-                       std::uint32_t options, std::uint32_t access, void* security,
-                       RegKey* result, std::uint32_t* disposition) {
+                       std::uint32_t options, std::uint32_t access, void* security, RegKey* result,
+                       std::uint32_t* disposition) {
     HKEY key = nullptr;
     DWORD dispositionWord = 0;
     const LONG status =
@@ -45,12 +47,20 @@ std::int32_t SetValue(RegKey key, const char* name, std::uint32_t reserved, std:
     return RegSetValueExA(AsHkey(key), name, reserved, type, data, size);
 }
 
-std::int32_t CloseKey(RegKey key) { return RegCloseKey(AsHkey(key)); }
+std::int32_t CloseKey(RegKey key) {
+    return RegCloseKey(AsHkey(key));
+}
 
-std::int32_t Beep(std::uint32_t type) { return MessageBeep(type) ? 1 : 0; }
+std::int32_t Beep(std::uint32_t type) {
+    return MessageBeep(type) ? 1 : 0;
+}
 
-void* AllocateBlock(std::size_t size) { return std::malloc(size); }
-void ReleaseBlock(void* block) { std::free(block); }
+void* AllocateBlock(std::size_t size) {
+    return std::malloc(size);
+}
+void ReleaseBlock(void* block) {
+    std::free(block);
+}
 
 } // namespace
 

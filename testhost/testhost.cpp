@@ -74,7 +74,9 @@ TestHost::~TestHost() {
     gHost = previous_;
 }
 
-TestHost* TestHost::Current() { return gHost; }
+TestHost* TestHost::Current() {
+    return gHost;
+}
 
 void TestHost::SetText(const std::vector<std::string>& text, std::int32_t line,
                        std::int32_t column) {
@@ -96,7 +98,9 @@ std::vector<std::int32_t> TestHost::CallsOf(CallKind kind) const {
     return found;
 }
 
-std::size_t TestHost::CountOf(CallKind kind) const { return CallsOf(kind).size(); }
+std::size_t TestHost::CountOf(CallKind kind) const {
+    return CallsOf(kind).size();
+}
 
 void TestHost::ClearRecord() {
     calls.clear();
@@ -214,7 +218,7 @@ std::int32_t HOSTCALL TestHost::ShowMenu(std::int32_t module, std::int32_t x, st
                                          std::int32_t count) {
     TestHost& host = *gHost;
     if (!host.recordCalls && !host.menuAnswer) return host.menuChoice;
-    MenuShown menu{module, x, y, maxHeight, flags, title ? title : "", bottom ? bottom : "",
+    MenuShown menu{module,        x,  y, maxHeight, flags, title ? title : "", bottom ? bottom : "",
                    {r8, r9, r10}, {}, {}};
     for (std::int32_t i = 0; i < count; ++i) {
         const MenuItemRecord& item = items[i];
@@ -259,7 +263,8 @@ void TestHost::InvalidateLastLine() {
 void TestHost::InsertAtCursor(const char* text) {
     std::string inserted(text);
     if (table == CharTable::Win1251) {
-        for (char& c : inserted) c = static_cast<char>(OemToWin1251(static_cast<unsigned char>(c)));
+        for (char& c : inserted)
+            c = static_cast<char>(OemToWin1251(static_cast<unsigned char>(c)));
     }
     const auto lineIndex = static_cast<std::size_t>(std::max(cursorLine, 0));
     if (lineIndex >= lines.size()) lines.resize(lineIndex + 1);
@@ -280,8 +285,8 @@ void TestHost::Command(std::int32_t command, void* param) {
             record->lineText = lines[index].c_str();
             break;
         }
-        const bool isNull = std::find(nullLines.begin(), nullLines.end(), cursorLine) !=
-                            nullLines.end();
+        const bool isNull =
+            std::find(nullLines.begin(), nullLines.end(), cursorLine) != nullLines.end();
         const std::string text = cursorLine >= 0 && index < lines.size() ? lines[index] : "";
         calls.push_back({CallKind::GetLine, {record->lineNumber}, text});
         if (isNull) {

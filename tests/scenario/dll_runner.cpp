@@ -1,6 +1,6 @@
 // Runs the scenario tests against the real DLL, loaded as the host loads it.
-#include "tests/scenario/plugin_under_test.h"
 #include "testhost/plugin_loader.h"
+#include "tests/scenario/plugin_under_test.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -20,7 +20,8 @@ const LoadedPlugin& Loaded() {
         const char* path = std::getenv("LEXAMUND_DLL");
         std::string error;
         if (path == nullptr || !LoadPluginDll(path, &plugin.entries, &plugin.module, &error)) {
-            std::fprintf(stderr, "%s\n", path == nullptr ? "LEXAMUND_DLL is not set" : error.c_str());
+            std::fprintf(stderr, "%s\n",
+                         path == nullptr ? "LEXAMUND_DLL is not set" : error.c_str());
             std::abort();
         }
         return plugin;
@@ -32,8 +33,8 @@ const LoadedPlugin& Loaded() {
 
 using OpenFn = LONG(WINAPI*)(HKEY, LPCSTR, DWORD, REGSAM, PHKEY);
 using QueryFn = LONG(WINAPI*)(HKEY, LPCSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD);
-using CreateFn = LONG(WINAPI*)(HKEY, LPCSTR, DWORD, LPSTR, DWORD, REGSAM,
-                               LPSECURITY_ATTRIBUTES, PHKEY, LPDWORD);
+using CreateFn = LONG(WINAPI*)(HKEY, LPCSTR, DWORD, LPSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES,
+                               PHKEY, LPDWORD);
 using SetFn = LONG(WINAPI*)(HKEY, LPCSTR, DWORD, DWORD, const BYTE*, DWORD);
 using CloseFn = LONG(WINAPI*)(HKEY);
 
@@ -43,7 +44,9 @@ CreateFn gRealCreate;
 SetFn gRealSet;
 CloseFn gRealClose;
 
-std::uint64_t Root(HKEY key) { return reinterpret_cast<std::uintptr_t>(key); }
+std::uint64_t Root(HKEY key) {
+    return reinterpret_cast<std::uintptr_t>(key);
+}
 
 LONG WINAPI LogOpenKey(HKEY root, LPCSTR path, DWORD options, REGSAM access, PHKEY result) {
     LogOpen(Root(root), path, options, access);
@@ -86,8 +89,8 @@ LONG WINAPI LogCloseKey(HKEY key) {
 }
 
 template <typename Fn> void Hook(const char* name, Fn replacement, Fn* real) {
-    void* previous = HookImport(Loaded().module, "ADVAPI32.dll", name,
-                                reinterpret_cast<void*>(replacement));
+    void* previous =
+        HookImport(Loaded().module, "ADVAPI32.dll", name, reinterpret_cast<void*>(replacement));
     if (previous == nullptr) {
         std::fprintf(stderr, "the DLL does not import %s from ADVAPI32.dll\n", name);
         std::abort();
@@ -108,13 +111,15 @@ void HookRegistry() {
 
 } // namespace
 
-const PluginEntries& PluginUnderTest() { return Loaded().entries; }
+const PluginEntries& PluginUnderTest() {
+    return Loaded().entries;
+}
 
 void RouteBeeps() {
     static bool hooked = false;
     if (hooked) return;
-    void* previous = HookImport(Loaded().module, "USER32.dll",
-                                "MessageBeep", reinterpret_cast<void*>(&TestHost::RecordBeep));
+    void* previous = HookImport(Loaded().module, "USER32.dll", "MessageBeep",
+                                reinterpret_cast<void*>(&TestHost::RecordBeep));
     ASSERT_NE(previous, nullptr) << "the DLL does not import MessageBeep from USER32.dll";
     hooked = true;
 }
@@ -157,11 +162,11 @@ bool ReadRegistryValue(const std::string& keyPath, const std::string& name, Regi
 void PlantRegistryValue(const std::string& keyPath, const std::string& name, std::uint32_t type,
                         const std::vector<std::uint8_t>& data) {
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, keyPath.c_str(), 0, nullptr, 0, KEY_WRITE,
-                              nullptr, &key, nullptr),
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, keyPath.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
+                              &key, nullptr),
               ERROR_SUCCESS);
-    EXPECT_EQ(RegSetValueExA(key, name.c_str(), 0, type, data.data(),
-                             static_cast<DWORD>(data.size())),
-              ERROR_SUCCESS);
+    EXPECT_EQ(
+        RegSetValueExA(key, name.c_str(), 0, type, data.data(), static_cast<DWORD>(data.size())),
+        ERROR_SUCCESS);
     RegCloseKey(key);
 }

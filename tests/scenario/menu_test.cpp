@@ -157,8 +157,8 @@ TEST_F(Menu, Menu1ShowsAMenuForASingleWord) {
 
 TEST_F(Menu, AnyNonZeroOptionValueCountsAsOn) {
     // Values whose low byte or low half is zero, as a host's check box may leave them.
-    ASSERT_TRUE(UseOptions({.space = 0x100, .menu1 = 0x80000000u, .sound = 0x10000,
-                            .numbers = 0x200}));
+    ASSERT_TRUE(
+        UseOptions({.space = 0x100, .menu1 = 0x80000000u, .sound = 0x10000, .numbers = 0x200}));
     host.menuChoice = 0;
     EXPECT_EQ(CompleteAtEnd({"a1bc", "a1"}, 1), 1);
     EXPECT_EQ(OnlyMenuLabels(), std::vector<std::string>{"&1 a1bc "});
