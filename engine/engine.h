@@ -1,6 +1,8 @@
 // The completion engine: request, word rules, harvest, menu and insertion.
 #pragma once
 
+#include "engine/word_rules.h" // IsWordChar, ExtractPrefix, PrefixLength
+
 #include <cstddef>
 #include <cstdint>
 
@@ -42,24 +44,6 @@ extern std::int32_t gCursorRowOffset;
 // Non-zero exactly while the plug-in has the host insert text and redraw.
 extern std::int32_t gReentryGuard;
 
-// ---- Word rules ----
-
-// 1 when the byte (low 8 bits) is a word character: letters, bytes 0x80 and up, and,
-// with Numbers on, digits and the underscore.
-int IsWordChar(unsigned byte);
-
-// 1 when the byte may be part of a taken word: a-z, A-Z, 0-9 and the code page 866
-// Cyrillic letters 0x80-0xAF and 0xE0-0xEF. Numbers does not change it.
-int IsExtractionChar(unsigned byte);
-
-// Copies into dest (size bytes, zero-filled by the caller) the run of word characters
-// that ends at text[column - 1]; at most size bytes, no terminator added.
-// Needs column >= 1 and a word character at text[column - 1].
-void ExtractPrefix(const char* text, std::int32_t column, char* dest, std::size_t size);
-
-// Length of the prefix in its buffer: up to the first zero, or the whole buffer.
-std::size_t PrefixLength(const char* prefix);
-
 // ---- Completion ----
 
 // Runs one qualified request: harvest, then menu and insertion. lineText is the
@@ -67,10 +51,11 @@ std::size_t PrefixLength(const char* prefix);
 void CompleteWord(const char* lineText, std::int32_t cursorLine, std::int32_t cursorColumn);
 
 // First stage: fills CandidateList from the scan window and restores cursor and window.
+// The line search itself is in line_search.h.
 void HarvestCandidates(const char* prefix, std::int32_t cursorLine, std::int32_t cursorColumn);
 
-// Hands every word of a zero-terminated line that starts with prefix at a word start
-// to AddCandidate.
+// Offers every word of a zero-terminated line that starts with prefix at a word start to
+// the candidate list, as AddCandidate would.
 void HarvestLine(const char* lineText, const char* prefix);
 
 // Appends word to CandidateList if it is longer than the prefix, starts with it and is

@@ -1,6 +1,5 @@
-// The completion request: the key filter, the cursor's line, and the word rules.
+// The completion request: the key filter, the cursor's line, and the completion driver.
 #include "engine/engine.h"
-#include "engine/tables.h"
 #include "host/host.h"
 
 #include <cstring>
@@ -9,30 +8,6 @@ CompletionSettings gSettings = {0, 0, 1, 0};
 std::int32_t gCursorColumnOffset = 0;
 std::int32_t gCursorRowOffset = 0;
 std::int32_t gReentryGuard = 0;
-
-int IsWordChar(unsigned byte) {
-    return WordCharTable(gSettings.numbers != 0)[byte & 0xFFu];
-}
-
-int IsExtractionChar(unsigned byte) {
-    return kExtractionTable[byte & 0xFFu];
-}
-
-void ExtractPrefix(const char* text, std::int32_t column, char* dest, std::size_t size) {
-    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
-    std::int32_t i = column - 1;
-    while (IsWordChar(bytes[i]) && i != 0)
-        --i;
-    const std::int32_t start = IsWordChar(bytes[i]) ? i : i + 1;
-    const auto length = static_cast<std::size_t>(column - start);
-    std::memcpy(dest, text + start, length < size ? length : size);
-}
-
-std::size_t PrefixLength(const char* prefix) {
-    const void* zero = std::memchr(prefix, 0, kPrefixSize);
-    return zero == nullptr ? kPrefixSize
-                           : static_cast<std::size_t>(static_cast<const char*>(zero) - prefix);
-}
 
 namespace {
 

@@ -1,0 +1,45 @@
+// The line search: every word start of a line that carries the prefix, handed to the list.
+//
+// Two paths find the same words: a plain one that looks at one byte at a time, and one
+// that classifies 16 bytes at a time with SSE2. The harvest prepares the search once per
+// request and runs it on each line; the path is picked once, by what the processor offers.
+#pragma once
+
+#include "engine/engine.h"
+
+#include <cstddef>
+#include <cstdint>
+
+// What one request searches for, prepared once.
+struct LineSearch {
+    alignas(16) unsigned char prefix[kPrefixSize]; // the prefix, zero-padded
+    std::uint32_t length;                          // of the prefix, 1 to 32
+    std::uint32_t prefixBits;                      // bit k set for each prefix byte k (k < length)
+    bool numbers;                                  // the Numbers setting at the request
+    bool possible; // false when no word can qualify: nothing to search
+};
+
+// Fills search from a prefix buffer and the current Numbers setting. No word can qualify
+// for a prefix of 31 bytes or more, or one holding a byte that cannot be part of a word.
+void PrepareLineSearch(LineSearch& search, const char* prefix);
+
+// A search path: offers to the candidate list every word that starts with the prefix at
+// a word start within text[0, length), stopping at a zero byte or once the list is full.
+// It reads no byte outside that range.
+using LineSearchPath = void (*)(const LineSearch& search, const unsigned char* text,
+                                std::size_t length);
+
+void SearchLinePlain(const LineSearch& search, const unsigned char* text, std::size_t length);
+#if LEXAMUND_HAVE_SSE2_PATH
+void SearchLineSse2(const LineSearch& search, const unsigned char* text, std::size_t length);
+#endif
+
+// The path in force; null until the first search picks one. Tests set it to run a given
+// path, and the benchmarks to one that searches nothing.
+extern LineSearchPath gLineSearchPath;
+
+// The fastest path this processor runs: SSE2 where it has it, else the plain one.
+LineSearchPath FastestLineSearchPath();
+
+// Runs the path in force on one line (after syncing the list's index).
+void SearchLine(const LineSearch& search, const unsigned char* text, std::size_t length);

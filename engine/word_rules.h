@@ -1,0 +1,121 @@
+// The word rules: which bytes make words, where a word starts, and the prefix at the cursor.
+//
+// The request, the harvest and the line search all take their rules from here: the
+// byte tables for code that looks at one byte at a time, and the same classes computed
+// on 16 bytes at once for the vector line search.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#if defined(__i386__) || defined(__x86_64__)
+#include <emmintrin.h>
+// SSE2 code in a build whose baseline may lack it (i686): callers check the processor.
+#define LEXAMUND_SSE2 __attribute__((target("sse2")))
+#define LEXAMUND_HAVE_SSE2_PATH 1
+#else
+#define LEXAMUND_HAVE_SSE2_PATH 0
+#endif
+
+// ---- Byte classes ----
+
+namespace word_tables {
+
+constexpr bool IsLetter(unsigned b) {
+    return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z');
+}
+constexpr bool IsDigit(unsigned b) {
+    return b >= '0' && b <= '9';
+}
+
+// Word characters: letters and every byte from 0x80; with numbers, digits and '_' too.
+constexpr std::array<std::uint8_t, 256> MakeWordTable(bool numbers) {
+    std::array<std::uint8_t, 256> table{};
+    for (unsigned b = 0; b < 256; ++b) {
+        const bool word = IsLetter(b) || b >= 0x80 || (numbers && (IsDigit(b) || b == '_'));
+        table[b] = word ? 1 : 0;
+    }
+    return table;
+}
+
+// Bytes of a taken word: letters, digits, and the code page 866 Cyrillic letters
+// 0x80-0xAF and 0xE0-0xEF.
+constexpr std::array<std::uint8_t, 256> MakeExtractionTable() {
+    std::array<std::uint8_t, 256> table{};
+    for (unsigned b = 0; b < 256; ++b) {
+        const bool cyrillic = (b >= 0x80 && b <= 0xAF) || (b >= 0xE0 && b <= 0xEF);
+        table[b] = IsLetter(b) || IsDigit(b) || cyrillic ? 1 : 0;
+    }
+    return table;
+}
+
+} // namespace word_tables
+
+inline constexpr std::array<std::uint8_t, 256> kWordTableOff = word_tables::MakeWordTable(false);
+inline constexpr std::array<std::uint8_t, 256> kWordTableOn = word_tables::MakeWordTable(true);
+inline constexpr std::array<std::uint8_t, 256> kExtractionTable =
+    word_tables::MakeExtractionTable();
+
+// The word-character table for a Numbers setting.
+inline const std::uint8_t* WordCharTable(bool numbers) {
+    return numbers ? kWordTableOn.data() : kWordTableOff.data();
+}
+
+// 1 when the byte (low 8 bits) is a word character: letters, bytes 0x80 and up, and,
+// with Numbers on, digits and the underscore.
+int IsWordChar(unsigned byte);
+
+// 1 when the byte may be part of a taken word: a-z, A-Z, 0-9 and the code page 866
+// Cyrillic letters 0x80-0xAF and 0xE0-0xEF. Numbers does not change it.
+int IsExtractionChar(unsigned byte);
+
+// ---- The prefix ----
+
+// Copies into dest (size bytes, zero-filled by the caller) the run of word characters
+// that ends at text[column - 1]; at most size bytes, no terminator added.
+// Needs column >= 1 and a word character at text[column - 1].
+void ExtractPrefix(const char* text, std::int32_t column, char* dest, std::size_t size);
+
+// Length of the prefix in its 32-byte buffer: up to the first zero, or the whole buffer.
+std::size_t PrefixLength(const char* prefix);
+
+// ---- The same classes, 16 bytes at a time ----
+//
+// Each returns a 16-bit mask with bit k set when byte k of v is in the class. The range
+// tests add a bias that moves the range to the bottom of the signed byte range, so that
+// one signed comparison decides it.
+
+#if LEXAMUND_HAVE_SSE2_PATH
+
+// Bytes b with lo <= b <= lo + span - 1 (span at most 128), as a byte mask.
+LEXAMUND_SSE2 inline __m128i InByteRange(__m128i v, unsigned lo, unsigned span) {
+    const __m128i biased = _mm_add_epi8(v, _mm_set1_epi8(static_cast<char>(0x80u - lo)));
+    return _mm_cmplt_epi8(biased, _mm_set1_epi8(static_cast<char>(0x80u + span)));
+}
+
+// Letters: b | 0x20 folds the capitals onto a-z; bytes from 0x80 never land there.
+LEXAMUND_SSE2 inline __m128i LetterBytes(__m128i v) {
+    return InByteRange(_mm_or_si128(v, _mm_set1_epi8(0x20)), 'a', 26);
+}
+
+// Word characters, as IsWordChar with the given Numbers setting.
+LEXAMUND_SSE2 inline unsigned WordCharMask(__m128i v, bool numbers) {
+    __m128i word = LetterBytes(v);
+    if (numbers) {
+        word = _mm_or_si128(word, InByteRange(v, '0', 10));
+        word = _mm_or_si128(word, _mm_cmpeq_epi8(v, _mm_set1_epi8('_')));
+    }
+    // Bytes from 0x80 are word characters: their sign bits join the mask as they are.
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(word, v)));
+}
+
+// Bytes of a taken word, as IsExtractionChar.
+LEXAMUND_SSE2 inline unsigned ExtractionMask(__m128i v) {
+    __m128i taken = _mm_or_si128(LetterBytes(v), InByteRange(v, '0', 10));
+    taken = _mm_or_si128(taken, InByteRange(v, 0x80, 0x30));
+    taken = _mm_or_si128(taken, InByteRange(v, 0xE0, 0x10));
+    return static_cast<unsigned>(_mm_movemask_epi8(taken));
+}
+
+#endif
