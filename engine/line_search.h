@@ -23,15 +23,22 @@ struct LineSearch {
 // for a prefix of 31 bytes or more, or one holding a byte that cannot be part of a word.
 void PrepareLineSearch(LineSearch& search, const char* prefix);
 
+// Zero bytes after a padded line's text: enough for every read the search makes from a
+// position inside the text.
+inline constexpr std::size_t kLinePadding = 64;
+
 // A search path: offers to the candidate list every word that starts with the prefix at
 // a word start within text[0, length), stopping at a zero byte or once the list is full.
-// It reads no byte outside that range.
+// With padded false it reads no byte outside that range; with padded true the caller
+// guarantees kLinePadding zero bytes after it, which saves copying the line's last bytes.
 using LineSearchPath = void (*)(const LineSearch& search, const unsigned char* text,
-                                std::size_t length);
+                                std::size_t length, bool padded);
 
-void SearchLinePlain(const LineSearch& search, const unsigned char* text, std::size_t length);
+void SearchLinePlain(const LineSearch& search, const unsigned char* text, std::size_t length,
+                     bool padded);
 #if LEXAMUND_HAVE_SSE2_PATH
-void SearchLineSse2(const LineSearch& search, const unsigned char* text, std::size_t length);
+void SearchLineSse2(const LineSearch& search, const unsigned char* text, std::size_t length,
+                    bool padded);
 #endif
 
 // The path in force; null until the first search picks one. Tests set it to run a given
@@ -42,4 +49,5 @@ extern LineSearchPath gLineSearchPath;
 LineSearchPath FastestLineSearchPath();
 
 // Runs the path in force on one line (after syncing the list's index).
-void SearchLine(const LineSearch& search, const unsigned char* text, std::size_t length);
+void SearchLine(const LineSearch& search, const unsigned char* text, std::size_t length,
+                bool padded);
