@@ -15,7 +15,8 @@ maxBytes=65536
 status=0
 size=$(wc -c <"$shipped") || exit 1
 [ "$size" -le $maxBytes ] || { echo "shipped DLL has $size bytes, over $maxBytes"; status=1; }
-"$objdump" -h "$shipped" | grep -q ' \.debug_' && { echo "shipped DLL keeps debug sections"; status=1; }
+"$objdump" -h "$shipped" | grep -q ' \.debug_' &&
+    { echo "shipped DLL keeps debug sections"; status=1; }
 "$objdump" -t "$shipped" | grep -q '^\[' && { echo "shipped DLL keeps its symbol table"; status=1; }
 "$objdump" -h "$built" | grep -q ' \.debug_info ' ||
     { echo "build tree's DLL has no debug information"; status=1; }
@@ -24,5 +25,6 @@ for name in ___stack_chk_fail ___stack_chk_guard; do
     printf '%s\n' "$symbols" | grep -q " $name\$" ||
         { echo "$name is not linked in: no stack canaries"; status=1; }
 done
-[ $status -eq 0 ] && echo "shipped DLL: $size bytes, stripped; build tree's: $(wc -c <"$built") bytes"
+[ $status -eq 0 ] &&
+    echo "shipped DLL: $size bytes, stripped; build tree's: $(wc -c <"$built") bytes"
 exit $status
