@@ -1,8 +1,8 @@
 // The line search: every word start of a line that carries the prefix, handed to the list.
 //
-// Two paths find the same words: a plain one that looks at one byte at a time, and one
-// that classifies 16 bytes at a time with SSE2. The harvest prepares the search once per
-// request and runs it on each line; the path is picked once, by what the processor offers.
+// Three paths find the same words: a plain one that looks at one byte at a time, and two
+// that classify 32 bytes at a time, with SSE2 and with AVX2. The harvest prepares the search once
+// per request and runs it on each line; the path is picked once, by what the processor offers.
 #pragma once
 
 #include "engine/engine.h"
@@ -39,13 +39,20 @@ void SearchLinePlain(const LineSearch& search, const unsigned char* text, std::s
 #if LEXAMUND_HAVE_SSE2_PATH
 void SearchLineSse2(const LineSearch& search, const unsigned char* text, std::size_t length,
                     bool padded);
+void SearchLineAvx2(const LineSearch& search, const unsigned char* text, std::size_t length,
+                    bool padded);
+
+// Whether this processor (and, for AVX2, the system, which must save the wider
+// registers) runs the path.
+bool ProcessorRunsSse2();
+bool ProcessorRunsAvx2();
 #endif
 
 // The path in force; null until the first search picks one. Tests set it to run a given
 // path, and the benchmarks to one that searches nothing.
 extern LineSearchPath gLineSearchPath;
 
-// The fastest path this processor runs: SSE2 where it has it, else the plain one.
+// The fastest path this processor runs: AVX2, else SSE2, else the plain one.
 LineSearchPath FastestLineSearchPath();
 
 // Runs the path in force on one line (after syncing the list's index).

@@ -10,9 +10,11 @@
 #include <cstdint>
 
 #if defined(__i386__) || defined(__x86_64__)
-#include <emmintrin.h>
-// SSE2 code in a build whose baseline may lack it (i686): callers check the processor.
+#include <immintrin.h>
+// SSE2 and AVX2 code in a build whose baseline may lack them (i686 lacks both, x86-64
+// AVX2): callers check the processor before they run it.
 #define LEXAMUND_SSE2 __attribute__((target("sse2")))
+#define LEXAMUND_AVX2 __attribute__((target("avx2")))
 #define LEXAMUND_HAVE_SSE2_PATH 1
 #else
 #define LEXAMUND_HAVE_SSE2_PATH 0
@@ -80,11 +82,11 @@ void ExtractPrefix(const char* text, std::int32_t column, char* dest, std::size_
 // Length of the prefix in its 32-byte buffer: up to the first zero, or the whole buffer.
 std::size_t PrefixLength(const char* prefix);
 
-// ---- The same classes, 16 bytes at a time ----
+// ---- The same classes, 16 or 32 bytes at a time ----
 //
-// Each returns a 16-bit mask with bit k set when byte k of v is in the class. The range
-// tests add a bias that moves the range to the bottom of the signed byte range, so that
-// one signed comparison decides it.
+// Each returns a mask with bit k set when byte k of v is in the class. The range tests
+// add a bias that moves the range to the bottom of the signed byte range, so that one
+// signed comparison decides it.
 
 #if LEXAMUND_HAVE_SSE2_PATH
 
@@ -116,6 +118,32 @@ LEXAMUND_SSE2 inline unsigned ExtractionMask(__m128i v) {
     taken = _mm_or_si128(taken, InByteRange(v, 0x80, 0x30));
     taken = _mm_or_si128(taken, InByteRange(v, 0xE0, 0x10));
     return static_cast<unsigned>(_mm_movemask_epi8(taken));
+}
+
+// Bytes b with lo <= b <= lo + span - 1 (span at most 128), as a byte mask.
+LEXAMUND_AVX2 inline __m256i InByteRange(__m256i v, unsigned lo, unsigned span) {
+    const __m256i biased = _mm256_add_epi8(v, _mm256_set1_epi8(static_cast<char>(0x80u - lo)));
+    return _mm256_cmpgt_epi8(_mm256_set1_epi8(static_cast<char>(0x80u + span)), biased);
+}
+
+LEXAMUND_AVX2 inline __m256i LetterBytes(__m256i v) {
+    return InByteRange(_mm256_or_si256(v, _mm256_set1_epi8(0x20)), 'a', 26);
+}
+
+LEXAMUND_AVX2 inline std::uint32_t WordCharMask(__m256i v, bool numbers) {
+    __m256i word = LetterBytes(v);
+    if (numbers) {
+        word = _mm256_or_si256(word, InByteRange(v, '0', 10));
+        word = _mm256_or_si256(word, _mm256_cmpeq_epi8(v, _mm256_set1_epi8('_')));
+    }
+    return static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_or_si256(word, v)));
+}
+
+LEXAMUND_AVX2 inline std::uint32_t ExtractionMask(__m256i v) {
+    __m256i taken = _mm256_or_si256(LetterBytes(v), InByteRange(v, '0', 10));
+    taken = _mm256_or_si256(taken, InByteRange(v, 0x80, 0x30));
+    taken = _mm256_or_si256(taken, InByteRange(v, 0xE0, 0x10));
+    return static_cast<std::uint32_t>(_mm256_movemask_epi8(taken));
 }
 
 #endif
