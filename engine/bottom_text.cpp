@@ -92,13 +92,11 @@ bool IsSigned(const Conversion& conversion) {
 // a large unsigned value for o, u, x and X, and hh and h keep its low 8 or 16 bits.
 std::int64_t ConvertCount(std::int32_t count, const Conversion& conversion) {
     const bool isSigned = IsSigned(conversion);
-    switch (conversion.length) {
-    case Length::kChar:
+    if (conversion.length == Length::kChar) {
         return isSigned ? static_cast<signed char>(count) : static_cast<unsigned char>(count);
-    case Length::kShort:
+    }
+    if (conversion.length == Length::kShort) {
         return isSigned ? static_cast<short>(count) : static_cast<unsigned short>(count);
-    case Length::kFull:
-        break;
     }
     return isSigned ? std::int64_t{count} : std::int64_t{static_cast<std::uint32_t>(count)};
 }
@@ -124,7 +122,7 @@ void PutDigits(std::uint64_t magnitude, const Conversion& conversion, Field* fie
 void PutLead(std::int64_t value, const Conversion& conversion, Field* field) {
     char sign = 0;
     if (IsSigned(conversion)) {
-        sign = value < 0 ? '-' : conversion.plusSign ? '+' : conversion.blankSign ? ' ' : 0;
+        sign = value < 0 ? '-' : conversion.plusSign ? '+' : conversion.blankSign ? ' ' : '\0';
     }
     if (sign != 0) field->lead[field->leadLength++] = sign;
     if (conversion.alternate && value != 0 && std::strchr("xX", conversion.type) != nullptr) {

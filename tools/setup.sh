@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs with apt whatever a fresh Debian machine lacks to build and test Lexamund.
 set -euo pipefail
-packages=(cmake make g++ clang libclang-rt-14-dev googletest libgtest-dev libgmock-dev
+packages=(cmake make g++ clang libclang-rt-14-dev googletest libgtest-dev libgmock-dev gcovr python3
           libbenchmark-dev g++-mingw-w64-i686 wine wine32:i386 tmux valgrind)
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"

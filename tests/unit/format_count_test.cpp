@@ -17,7 +17,7 @@ constexpr std::size_t kGuard = 16;
 
 // Formats into a buffer of `size` bytes followed by guard bytes, and checks the guard.
 std::string Format(const char* format, std::int32_t count, std::size_t size = kBottomTextSize) {
-    char buffer[kBottomTextSize * 2 + kGuard];
+    char buffer[std::size_t{kBottomTextSize} * 2 + kGuard];
     std::memset(buffer, '#', sizeof buffer);
     FormatCount(buffer, size, format, count);
     EXPECT_EQ(std::string(buffer + size, kGuard), std::string(kGuard, '#'))
@@ -90,7 +90,8 @@ int CompareWithPrintf(const std::string& before, const std::string& spec,
     int compared = 0;
     for (const std::string& length : kLengths) {
         for (const char* type = kConversions; *type != 0; ++type) {
-            const std::string format = before + "%" + spec + length + *type + after;
+            std::string format = before;
+            format.append("%").append(spec).append(length).append(1, *type).append(after);
             for (const std::int32_t count : kCounts) {
                 const std::string expected = Printf(format, length, *type, count);
                 const std::string actual = Format(format.c_str(), count);
@@ -146,7 +147,7 @@ TEST(FormatCount, MatchesTheCLibraryOverEveryFlagWidthPrecisionAndLength) {
     for (const std::string& flags : FlagSets()) {
         for (const std::string& width : widths) {
             for (const std::string& precision : precisions) {
-                const std::string spec = flags + width + precision;
+                const std::string spec = std::string(flags).append(width).append(precision);
                 compared += CompareWithPrintf("", spec, "|");
                 compared += CompareWithPrintf("n=", spec, "");
                 if (HasFailure()) return;
@@ -166,6 +167,8 @@ TEST(FormatCount, HugeWidthsAndPrecisionsAreCutNotShortened) {
     }
     EXPECT_EQ(Format("%-.99999999999d|", 7), std::string(63, '0'));
     EXPECT_EQ(Format("%-99999999999d|", 7), "7" + std::string(62, ' '));
+    EXPECT_EQ(Format("%-123456789012345678901234567890.1d|", 7), "7" + std::string(62, ' '));
+    EXPECT_EQ(Format("%.123456789012345678901234567890d|", 7), std::string(63, '0'));
 }
 
 TEST(FormatCount, OnlyTheFirstConversionIsHonoured) {
