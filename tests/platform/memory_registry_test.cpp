@@ -136,6 +136,57 @@ TEST_F(MemoryRegistry, HandlesNeedTheRightAccessAndCloseOnce) {
     EXPECT_EQ(MemoryRegistryOpenHandles(), 0u);
 }
 
+// Calls the Windows registry refuses are refused here too and change nothing, so that no
+// native test passes with a call that fails on Windows.
+TEST_F(MemoryRegistry, RefusesTheCallsWindowsRefuses) {
+    const RegKey key = Create("Software\\P");
+    std::uint32_t reserved = 0;
+    std::uint8_t data[4] = {1, 2, 3, 4};
+    std::uint32_t size = 4;
+    EXPECT_EQ(kDefaultPlatform.regQueryValueEx(key, "X", &reserved, nullptr, data, &size),
+              kErrorInvalidParameter);
+    EXPECT_EQ(kDefaultPlatform.regQueryValueEx(key, "X", nullptr, nullptr, data, nullptr),
+              kErrorInvalidParameter);
+    EXPECT_EQ(kDefaultPlatform.regSetValueEx(key, "X", 1, kRegDword, data, 4),
+              kErrorInvalidParameter);
+    EXPECT_EQ(kDefaultPlatform.regSetValueEx(key, "X", 0, kRegDword, nullptr, 4),
+              kErrorInvalidParameter);
+    RegKey other = 0;
+    EXPECT_EQ(kDefaultPlatform.regCreateKeyEx(kHkeyCurrentUser, "Software\\Q", 1, nullptr, 0,
+                                              kKeyWrite, nullptr, &other, nullptr),
+              kErrorInvalidParameter);
+    EXPECT_EQ(other, 0u);
+    EXPECT_FALSE(MemoryRegistryKeyExists("Software\\Q"));
+    MemoryRegistryValue value;
+    EXPECT_FALSE(MemoryRegistryGetValue("Software\\P", "X", &value));
+    EXPECT_EQ(Close(kHkeyCurrentUser), kErrorSuccess) << "the predefined key is never closed";
+    EXPECT_EQ(Close(key), kErrorSuccess);
+    EXPECT_EQ(MemoryRegistryOpenHandles(), 0u);
+}
+
+// A null name and an empty one both mean the key's default value; a query may ask for the
+// type alone.
+TEST_F(MemoryRegistry, NullNameIsTheDefaultValue) {
+    const RegKey writer = Create("Software\\D");
+    ASSERT_EQ(Set(writer, nullptr, kRegBinary, "xy"), kErrorSuccess);
+    Close(writer);
+    RegKey key = 0;
+    ASSERT_EQ(Open("Software\\D", &key), kErrorSuccess);
+    std::uint32_t type = 0;
+    EXPECT_EQ(kDefaultPlatform.regQueryValueEx(key, "", nullptr, &type, nullptr, nullptr),
+              kErrorSuccess);
+    EXPECT_EQ(type, kRegBinary);
+    std::uint8_t data[2] = {};
+    std::uint32_t size = 2;
+    EXPECT_EQ(kDefaultPlatform.regQueryValueEx(key, nullptr, nullptr, nullptr, data, &size),
+              kErrorSuccess);
+    EXPECT_EQ(data[1], 'y');
+    Close(key);
+    MemoryRegistryValue value;
+    ASSERT_TRUE(MemoryRegistryGetValue("Software\\D", "", &value));
+    EXPECT_EQ(value.data.size(), 2u);
+}
+
 TEST_F(MemoryRegistry, ResetForgetsKeysValuesAndHandles) {
     MemoryRegistryPutValue("", "AtRoot", kRegDword, "abcd", 4);
     const RegKey key = Create("Software\\A");
