@@ -343,11 +343,8 @@ TEST_F(Menu, BottomTextHonoursOneIntegerConversion) {
 
 // Rendered by the plug-in itself: the Windows C library reads %hhd and %lld its own way.
 TEST_F(Menu, BottomTextTakesEveryIntegerFormat) {
-    EXPECT_EQ(Bottom("%X", 150), "96");
-    EXPECT_EQ(Bottom("%#o", 150), "0226");
-    EXPECT_EQ(Bottom("%8.5d|", 150), "   00150|");
-    EXPECT_EQ(Bottom("%65d", 150), std::string(62, ' ') + "1");
     EXPECT_EQ(Bottom("%hhd|%lld", 150), "-106|%lld");
+    EXPECT_EQ(Bottom("%65.3hhu", 150), std::string(62, ' ') + "1");
     EXPECT_EQ(Bottom("%lld words", 150), "150 words");
     EXPECT_EQ(Bottom("%#llX, %Lx", 150), "0X96, %Lx");
     EXPECT_EQ(Bottom("%-+6.4ld|", 150), "+0150 |");
