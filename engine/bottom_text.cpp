@@ -88,6 +88,10 @@ bool IsSigned(const Conversion& conversion) {
     return conversion.type == 'd' || conversion.type == 'i';
 }
 
+bool IsHex(const Conversion& conversion) {
+    return conversion.type == 'x' || conversion.type == 'X';
+}
+
 // The count converted to the conversion's type, as printf reads it: a negative count is
 // a large unsigned value for o, u, x and X, and hh and h keep its low 8 or 16 bits.
 std::int64_t ConvertCount(std::int32_t count, const Conversion& conversion) {
@@ -105,7 +109,7 @@ std::int64_t ConvertCount(std::int32_t count, const Conversion& conversion) {
 // precision of 0 has no digits at all.
 void PutDigits(std::uint64_t magnitude, const Conversion& conversion, Field* field) {
     if (magnitude == 0 && conversion.precision == 0) return;
-    const unsigned base = conversion.type == 'o' ? 8 : std::strchr("xX", conversion.type) ? 16 : 10;
+    const unsigned base = conversion.type == 'o' ? 8 : IsHex(conversion) ? 16 : 10;
     const char* symbols = conversion.type == 'X' ? "0123456789ABCDEF" : "0123456789abcdef";
     char reversed[kDigitsSize];
     std::size_t count = 0;
@@ -125,7 +129,7 @@ void PutLead(std::int64_t value, const Conversion& conversion, Field* field) {
         sign = value < 0 ? '-' : conversion.plusSign ? '+' : conversion.blankSign ? ' ' : '\0';
     }
     if (sign != 0) field->lead[field->leadLength++] = sign;
-    if (conversion.alternate && value != 0 && std::strchr("xX", conversion.type) != nullptr) {
+    if (conversion.alternate && value != 0 && IsHex(conversion)) {
         field->lead[field->leadLength++] = '0';
         field->lead[field->leadLength++] = conversion.type;
     }
@@ -174,6 +178,7 @@ void PutText(Output& out, const char* text, std::size_t n) {
         PutRun(out, text[i], 1);
 }
 
+// Appends the field in printf's order, as much of it as there is room for.
 void PutField(Output& out, const Field& field) {
     if (!field.blanksLast) PutRun(out, ' ', field.blanks);
     PutText(out, field.lead, field.leadLength);
