@@ -105,7 +105,9 @@ expect format-full
 with_text format-none 8 'words'
 expect format-none "10: message 8 has no integer conversion (%d) for the count"
 with_text format-two 8 '%d of %hhX'
-expect format-two "10: message 8 has a second conversion %hhX, shown as text"
+expect format-two "10: message 8 has a second conversion %hhX after %d, shown as text"
+with_text format-blank-o 8 '50% off, %d words'
+expect format-blank-o "10: message 8 has a second conversion %d after % o, shown as text"
 with_text format-star 8 '%*d words'
 expect format-star "10: message 8 has %*, not an integer conversion (shown as text; write %% for a percent sign)" \
     "10: message 8 has no integer conversion (%d) for the count"

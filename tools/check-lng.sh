@@ -16,6 +16,7 @@ read -r -d '' program <<'AWK' || true
 BEGIN {
     for (i = 0; i < 256; i++) ord[sprintf("%c", i)] = i
     kTexts = 9; kTitleRoom = 34; kLabelRoom = 30; kButtonRoom = 36
+    kButtonFrame = 4; kButtonGap = 1 # "[ " and " ]" around a caption; a blank between two
     kConversion = "^%[-+ #0]*[0-9]*([.][0-9]*)?(hh|h|ll|l|j|z|t|L)?[diouxX]"
     kSequence = "^%[-+ #0]*[0-9]*([.][0-9]*)?(hh|h|ll|l|j|z|t|L)?."
     texts = 0; extra = 0; problems = 0; file = ENVIRON["LNG_FILE"]
@@ -56,16 +57,17 @@ function check_header(header) {
     }
 }
 # Message 8 takes the item count: exactly one integer conversion, %% for a percent sign.
-function check_format(text, line,    rest, found, shown, i) {
+function check_format(text, line,    rest, found, first, shown, i) {
     found = 0
     for (rest = text; (i = index(rest, "%")) > 0; ) {
         rest = substr(rest, i)
         if (substr(rest, 2, 1) == "%") {
             rest = substr(rest, 3)
         } else if (match(rest, kConversion)) {
-            if (++found == 2) {
+            if (++found == 1) first = substr(rest, 1, RLENGTH)
+            if (found == 2) {
                 problem(line, "message 8 has a second conversion " substr(rest, 1, RLENGTH) \
-                        ", shown as text")
+                        " after " first ", shown as text")
             }
             rest = substr(rest, RLENGTH + 1)
         } else {
@@ -108,10 +110,10 @@ END {
                                    "in the frame", k, cells(message[k]), kLabelRoom))
         }
     }
-    if (texts > 7 && cells(message[6]) + cells(message[7]) + 9 > kButtonRoom) {
+    buttons = cells(message[6]) + cells(message[7]) + 2 * kButtonFrame + kButtonGap
+    if (texts > 7 && buttons > kButtonRoom) {
         problem(at[7], sprintf("messages 6 and 7 (buttons) take %d cells side by side; %d fit " \
-                               "in the frame", cells(message[6]) + cells(message[7]) + 9,
-                               kButtonRoom))
+                               "in the frame", buttons, kButtonRoom))
     }
     if (texts > 8) check_format(message[8], at[8])
     for (k = 0; k < problems; k++) printf "%s:%d: %s\n", file, lines[k], texts_of[k]
