@@ -33,8 +33,13 @@ struct CandidateIndex {
 };
 extern CandidateIndex gCandidateIndex;
 
+// Rebuilds the index from CandidateList.
+void RebuildCandidateIndex();
+
 // Makes the index describe CandidateList again when a request or start-up replaced the head.
-void SyncCandidateIndex();
+inline void SyncCandidateIndex() {
+    if (gCandidateIndex.head != CandidateList) RebuildCandidateIndex();
+}
 
 // Links a node for word at the list's tail and into slot; a failed allocation costs the
 // word and two beeps. Returns false once the list is full.
