@@ -72,6 +72,8 @@ struct Sse2Lanes {
     struct Block {
         __m128i low, high;
     };
+    using Classes = ByteClasses16;
+    LEXAMUND_SSE2 static Classes LoadClasses() { return LoadByteClasses16(); }
     LEXAMUND_SSE2 static Block Load(const unsigned char* p) {
         return {_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)),
                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16))};
@@ -89,17 +91,20 @@ struct Sse2Lanes {
         return _mm_movemask_epi8(_mm_cmpeq_epi8(least, _mm_setzero_si128())) != 0;
     }
     LEXAMUND_SSE2 static std::uint32_t Zeros(Block a) { return Equal(a, Splat(0)); }
-    template <bool kNumbers> LEXAMUND_SSE2 static std::uint32_t WordChars(Block a) {
-        return WordCharMask(a.low, kNumbers) | WordCharMask(a.high, kNumbers) << 16;
+    template <bool kNumbers>
+    LEXAMUND_SSE2 static std::uint32_t WordChars(Block a, const Classes& c) {
+        return WordCharMask(a.low, kNumbers, c) | WordCharMask(a.high, kNumbers, c) << 16;
     }
-    LEXAMUND_SSE2 static std::uint32_t WordBytes(Block a) {
-        return ExtractionMask(a.low) | ExtractionMask(a.high) << 16;
+    LEXAMUND_SSE2 static std::uint32_t WordBytes(Block a, const Classes& c) {
+        return ExtractionMask(a.low, c) | ExtractionMask(a.high, c) << 16;
     }
 };
 
 // A block as one AVX2 register.
 struct Avx2Lanes {
     using Block = __m256i;
+    using Classes = ByteClasses32;
+    LEXAMUND_AVX2 static Classes LoadClasses() { return LoadByteClasses32(); }
     LEXAMUND_AVX2 static Block Load(const unsigned char* p) {
         return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
     }
@@ -111,10 +116,13 @@ struct Avx2Lanes {
     }
     LEXAMUND_AVX2 static std::uint32_t Zeros(Block a) { return Equal(a, Splat(0)); }
     LEXAMUND_AVX2 static bool AnyZero(Block a) { return Zeros(a) != 0; }
-    template <bool kNumbers> LEXAMUND_AVX2 static std::uint32_t WordChars(Block a) {
-        return WordCharMask(a, kNumbers);
+    template <bool kNumbers>
+    LEXAMUND_AVX2 static std::uint32_t WordChars(Block a, const Classes& c) {
+        return WordCharMask(a, kNumbers, c);
     }
-    LEXAMUND_AVX2 static std::uint32_t WordBytes(Block a) { return ExtractionMask(a); }
+    LEXAMUND_AVX2 static std::uint32_t WordBytes(Block a, const Classes& c) {
+        return ExtractionMask(a, c);
+    }
 };
 
 namespace sse2 {

@@ -90,72 +90,107 @@ std::size_t PrefixLength(const char* prefix);
 
 #if LEXAMUND_HAVE_SSE2_PATH
 
-// A byte in every lane. The value is hidden from the optimiser, which would otherwise
-// rebuild the constant from an immediate at every use instead of keeping it at hand.
-template <std::uint8_t kByte> LEXAMUND_SSE2 inline __m128i Splat16() {
-    __m128i v = _mm_set1_epi8(static_cast<char>(kByte));
-    __asm__("" : "+x"(v));
-    return v;
+// 32 copies of a byte, as constant data.
+constexpr std::array<std::uint8_t, 32> MakeSplat(std::uint8_t byte) {
+    std::array<std::uint8_t, 32> bytes{};
+    for (auto& b : bytes)
+        b = byte;
+    return bytes;
 }
-template <std::uint8_t kByte> LEXAMUND_AVX2 inline __m256i Splat32() {
-    __m256i v = _mm256_set1_epi8(static_cast<char>(kByte));
-    __asm__("" : "+x"(v));
-    return v;
+template <std::uint8_t kByte> alignas(32) inline constexpr auto kSplat = MakeSplat(kByte);
+
+// The address of kSplat<kByte>, hidden from the optimiser: it would otherwise rebuild
+// the constant from an immediate at every use, or hold it in a register that must then
+// be saved around every call. Loops load the constants once, before they start.
+template <std::uint8_t kByte> inline const std::uint8_t* SplatBytes() {
+    const std::uint8_t* bytes = kSplat<kByte>.data();
+    __asm__("" : "+r"(bytes));
+    return bytes;
 }
 
-// Bytes b with kLo <= b <= kLo + kSpan - 1 (kSpan at most 127), as a byte mask.
-template <unsigned kLo, unsigned kSpan> LEXAMUND_SSE2 inline __m128i InByteRange(__m128i v) {
-    const __m128i biased = _mm_add_epi8(v, Splat16<static_cast<std::uint8_t>(0x80u - kLo)>());
-    return _mm_cmplt_epi8(biased, Splat16<static_cast<std::uint8_t>(0x80u + kSpan)>());
+// The constants of the range tests, one set per vector width. Each range [lo, lo + span)
+// is tested as v + (0x80 - lo) < 0x80 + span in signed bytes: the bias moves the range
+// to the bottom of the signed range, so that one comparison decides it.
+#define LEXAMUND_CLASS_FIELDS(V)                                                                   \
+    V caseFold;                /* 0x20: b | 0x20 folds A-Z onto a-z */                             \
+    V letterBias, letterLimit; /* a-z */                                                           \
+    V digitBias, digitLimit;   /* 0-9 */                                                           \
+    V underscore;              /* _ */                                                             \
+    V upperLimit;              /* 0x80-0xAF: no bias, the range is at the bottom already */        \
+    V lowerBias, lowerLimit;   /* 0xE0-0xEF: bias 0x80 - 0xE0, that is 0xA0 */
+struct ByteClasses16 {
+    LEXAMUND_CLASS_FIELDS(__m128i)
+};
+struct ByteClasses32 {
+    LEXAMUND_CLASS_FIELDS(__m256i)
+};
+#undef LEXAMUND_CLASS_FIELDS
+
+#define LEXAMUND_CLASS_CONSTANTS(load)                                                             \
+    {                                                                                              \
+        load(SplatBytes<0x20>()), load(SplatBytes<0x80 - 'a'>()), load(SplatBytes<0x80 + 26>()),   \
+            load(SplatBytes<0x80 - '0'>()), load(SplatBytes<0x80 + 10>()),                         \
+            load(SplatBytes<'_'>()), load(SplatBytes<0x80 + 0x30>()), load(SplatBytes<0xA0>()),    \
+            load(SplatBytes<0x80 + 0x10>())                                                        \
+    }
+
+LEXAMUND_SSE2 inline __m128i LoadVector16(const std::uint8_t* p) {
+    return _mm_load_si128(reinterpret_cast<const __m128i*>(p));
+}
+LEXAMUND_AVX2 inline __m256i LoadVector32(const std::uint8_t* p) {
+    return _mm256_load_si256(reinterpret_cast<const __m256i*>(p));
 }
 
-// Letters: b | 0x20 folds the capitals onto a-z; bytes from 0x80 never land there.
-LEXAMUND_SSE2 inline __m128i LetterBytes(__m128i v) {
-    return InByteRange<'a', 26>(_mm_or_si128(v, Splat16<0x20>()));
+LEXAMUND_SSE2 inline ByteClasses16 LoadByteClasses16() {
+    return LEXAMUND_CLASS_CONSTANTS(LoadVector16);
 }
+LEXAMUND_AVX2 inline ByteClasses32 LoadByteClasses32() {
+    return LEXAMUND_CLASS_CONSTANTS(LoadVector32);
+}
+#undef LEXAMUND_CLASS_CONSTANTS
 
-// Word characters, as IsWordChar with the given Numbers setting.
-LEXAMUND_SSE2 inline unsigned WordCharMask(__m128i v, bool numbers) {
-    __m128i word = LetterBytes(v);
+// Word characters, as IsWordChar with the given Numbers setting: bit k for byte k.
+LEXAMUND_SSE2 inline unsigned WordCharMask(__m128i v, bool numbers, const ByteClasses16& c) {
+    const __m128i folded = _mm_add_epi8(_mm_or_si128(v, c.caseFold), c.letterBias);
+    __m128i word = _mm_cmplt_epi8(folded, c.letterLimit);
     if (numbers) {
-        word = _mm_or_si128(word, InByteRange<'0', 10>(v));
-        word = _mm_or_si128(word, _mm_cmpeq_epi8(v, Splat16<'_'>()));
+        word = _mm_or_si128(word, _mm_cmplt_epi8(_mm_add_epi8(v, c.digitBias), c.digitLimit));
+        word = _mm_or_si128(word, _mm_cmpeq_epi8(v, c.underscore));
     }
     // Bytes from 0x80 are word characters: their sign bits join the mask as they are.
     return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(word, v)));
 }
 
-// Bytes of a taken word, as IsExtractionChar.
-LEXAMUND_SSE2 inline unsigned ExtractionMask(__m128i v) {
-    __m128i taken = _mm_or_si128(LetterBytes(v), InByteRange<'0', 10>(v));
-    taken = _mm_or_si128(taken, InByteRange<0x80, 0x30>(v));
-    taken = _mm_or_si128(taken, InByteRange<0xE0, 0x10>(v));
+// Bytes of a taken word, as IsExtractionChar: bit k for byte k.
+LEXAMUND_SSE2 inline unsigned ExtractionMask(__m128i v, const ByteClasses16& c) {
+    const __m128i folded = _mm_add_epi8(_mm_or_si128(v, c.caseFold), c.letterBias);
+    __m128i taken = _mm_cmplt_epi8(folded, c.letterLimit);
+    taken = _mm_or_si128(taken, _mm_cmplt_epi8(_mm_add_epi8(v, c.digitBias), c.digitLimit));
+    taken = _mm_or_si128(taken, _mm_cmplt_epi8(v, c.upperLimit));
+    taken = _mm_or_si128(taken, _mm_cmplt_epi8(_mm_add_epi8(v, c.lowerBias), c.lowerLimit));
     return static_cast<unsigned>(_mm_movemask_epi8(taken));
 }
 
 // The same, 32 bytes at a time.
-template <unsigned kLo, unsigned kSpan> LEXAMUND_AVX2 inline __m256i InByteRange(__m256i v) {
-    const __m256i biased = _mm256_add_epi8(v, Splat32<static_cast<std::uint8_t>(0x80u - kLo)>());
-    return _mm256_cmpgt_epi8(Splat32<static_cast<std::uint8_t>(0x80u + kSpan)>(), biased);
-}
-
-LEXAMUND_AVX2 inline __m256i LetterBytes(__m256i v) {
-    return InByteRange<'a', 26>(_mm256_or_si256(v, Splat32<0x20>()));
-}
-
-LEXAMUND_AVX2 inline std::uint32_t WordCharMask(__m256i v, bool numbers) {
-    __m256i word = LetterBytes(v);
+LEXAMUND_AVX2 inline std::uint32_t WordCharMask(__m256i v, bool numbers, const ByteClasses32& c) {
+    const __m256i folded = _mm256_add_epi8(_mm256_or_si256(v, c.caseFold), c.letterBias);
+    __m256i word = _mm256_cmpgt_epi8(c.letterLimit, folded);
     if (numbers) {
-        word = _mm256_or_si256(word, InByteRange<'0', 10>(v));
-        word = _mm256_or_si256(word, _mm256_cmpeq_epi8(v, Splat32<'_'>()));
+        const __m256i digits = _mm256_cmpgt_epi8(c.digitLimit, _mm256_add_epi8(v, c.digitBias));
+        word = _mm256_or_si256(word, digits);
+        word = _mm256_or_si256(word, _mm256_cmpeq_epi8(v, c.underscore));
     }
     return static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_or_si256(word, v)));
 }
 
-LEXAMUND_AVX2 inline std::uint32_t ExtractionMask(__m256i v) {
-    __m256i taken = _mm256_or_si256(LetterBytes(v), InByteRange<'0', 10>(v));
-    taken = _mm256_or_si256(taken, InByteRange<0x80, 0x30>(v));
-    taken = _mm256_or_si256(taken, InByteRange<0xE0, 0x10>(v));
+LEXAMUND_AVX2 inline std::uint32_t ExtractionMask(__m256i v, const ByteClasses32& c) {
+    const __m256i folded = _mm256_add_epi8(_mm256_or_si256(v, c.caseFold), c.letterBias);
+    __m256i taken = _mm256_cmpgt_epi8(c.letterLimit, folded);
+    taken =
+        _mm256_or_si256(taken, _mm256_cmpgt_epi8(c.digitLimit, _mm256_add_epi8(v, c.digitBias)));
+    taken = _mm256_or_si256(taken, _mm256_cmpgt_epi8(c.upperLimit, v));
+    taken =
+        _mm256_or_si256(taken, _mm256_cmpgt_epi8(c.lowerLimit, _mm256_add_epi8(v, c.lowerBias)));
     return static_cast<std::uint32_t>(_mm256_movemask_epi8(taken));
 }
 
