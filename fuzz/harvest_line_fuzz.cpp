@@ -2,7 +2,7 @@
 // line bytes, a random prefix (up to a full 32-byte buffer), Numbers on or off.
 #include "engine/engine.h"
 #include "fuzz/fuzz_input.h"
-#include "fuzz/model.h"
+#include "tests/support/harvest_model.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -4,7 +4,7 @@
 // beeps, menu and insertion against a plain model of the request.
 #include "engine/engine.h"
 #include "fuzz/fuzz_input.h"
-#include "fuzz/model.h"
+#include "tests/support/harvest_model.h"
 #include "platform/platform.h"
 #include "testhost/plugin_loader.h"
 

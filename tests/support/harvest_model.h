@@ -1,5 +1,5 @@
 // A plain model of the word rules and the harvest, written for clarity rather than speed,
-// that the fuzz targets hold the engine to.
+// that the tests and the fuzz targets hold the engine to.
 #pragma once
 
 #include <algorithm>

@@ -1,0 +1,196 @@
+// Every line search path the processor runs, held to the plain model and to the tables.
+#include "engine/candidates.h"
+#include "engine/line_search.h"
+#include "tests/support/harvest_model.h"
+
+#include <algorithm>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct NamedPath {
+    const char* name;
+    LineSearchPath path;
+};
+
+// The paths this processor runs: the plain one always, the vector ones where it has them.
+std::vector<NamedPath> Paths() {
+    std::vector<NamedPath> paths = {{"plain", SearchLinePlain}};
+#if LEXAMUND_HAVE_SSE2_PATH
+    if (ProcessorRunsSse2()) paths.push_back({"sse2", SearchLineSse2});
+    if (ProcessorRunsAvx2()) paths.push_back({"avx2", SearchLineAvx2});
+#endif
+    return paths;
+}
+
+// A small generator: the same lines on every machine.
+struct Random {
+    std::uint32_t state;
+    std::uint32_t Next() {
+        state = state * 1664525u + 1013904223u;
+        return state >> 8;
+    }
+    std::size_t Below(std::size_t bound) { return Next() % bound; }
+};
+
+// Bytes that make word starts, runs and their ends likely: letters, digits, '_', Cyrillic
+// in and out of the taken set, blanks, punctuation and the zero byte.
+const char kAlphabet[] = "abqqqqAZ09__  ,.\x80\xa5\xaf\xb0\xdf\xe0\xef\xf0\xff";
+
+std::string RandomLine(Random& random) {
+    std::size_t length = random.Below(8) == 0 ? 900 + random.Below(300) : random.Below(140);
+    std::string line;
+    while (line.size() < length) {
+        const bool run = random.Below(3) == 0; // long runs of one byte reach past blocks
+        const char byte = kAlphabet[random.Below(sizeof kAlphabet - 1)];
+        line.append(run ? 1 + random.Below(40) : 1, byte);
+    }
+    if (random.Below(20) == 0) line[random.Below(line.size() + 1) % (line.size() + 1)] = 0;
+    return line;
+}
+
+// A prefix: usually a piece of the line, so that there is something to find.
+std::string RandomPrefix(Random& random, const std::string& line) {
+    const std::size_t length = 1 + random.Below(random.Below(4) == 0 ? 32 : 3);
+    if (!line.empty() && random.Below(4) != 0) {
+        const std::size_t at = random.Below(line.size());
+        return line.substr(at, length);
+    }
+    std::string prefix;
+    for (std::size_t i = 0; i < length; ++i)
+        prefix += kAlphabet[random.Below(sizeof kAlphabet - 1)];
+    return prefix;
+}
+
+// The words one path offers for line, read from the list it leaves.
+std::vector<std::string> Found(LineSearchPath path, const std::string& line,
+                               const std::string& prefix, bool padded) {
+    char buffer[kPrefixSize] = {};
+    std::memcpy(buffer, prefix.data(), std::min(prefix.size(), sizeof buffer));
+    LineSearch search;
+    PrepareLineSearch(search, buffer);
+    // Exactly the line's bytes, so that the sanitizers see any read past them, or the
+    // line and its zero padding.
+    const std::size_t size = line.size() + (padded ? kLinePadding : 0);
+    std::unique_ptr<unsigned char[]> text(new unsigned char[size == 0 ? 1 : size]());
+    std::memcpy(text.get(), line.data(), line.size());
+    CandidateList = nullptr;
+    SyncCandidateIndex();
+    path(search, text.get(), line.size(), padded);
+    std::vector<std::string> words;
+    for (const CandidateNode* node = CandidateList; node != nullptr; node = node->nextNode) {
+        words.emplace_back(node->word, strnlen(node->word, sizeof node->word));
+    }
+    FreeCandidates();
+    CandidateList = nullptr;
+    return words;
+}
+
+class LineSearchPaths : public ::testing::Test {
+  protected:
+    void SetUp() override { saved_ = gSettings; }
+    void TearDown() override { gSettings = saved_; }
+
+  private:
+    CompletionSettings saved_{};
+};
+
+#if LEXAMUND_HAVE_SSE2_PATH
+
+// Word-character and word-byte masks of 32 bytes, 16 at a time and 32 at a time.
+struct Masks {
+    std::uint32_t word, taken;
+};
+
+LEXAMUND_SSE2 Masks Classes16(const unsigned char* bytes, bool numbers) {
+    const ByteClasses16 c = LoadByteClasses16();
+    const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+    const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16));
+    return {WordCharMask(low, numbers, c) | WordCharMask(high, numbers, c) << 16,
+            ExtractionMask(low, c) | ExtractionMask(high, c) << 16};
+}
+
+LEXAMUND_AVX2 Masks Classes32(const unsigned char* bytes, bool numbers) {
+    const ByteClasses32 c = LoadByteClasses32();
+    const __m256i all = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes));
+    return {WordCharMask(all, numbers, c), ExtractionMask(all, c)};
+}
+
+#endif
+
+// The vector classes must agree with the byte tables on every byte, in every lane.
+TEST_F(LineSearchPaths, VectorClassesMatchTheTables) {
+#if LEXAMUND_HAVE_SSE2_PATH
+    for (const bool numbers : {false, true}) {
+        for (unsigned first = 0; first < 256; first += 32) {
+            unsigned char bytes[32];
+            Masks expected = {0, 0};
+            for (unsigned k = 0; k < 32; ++k) {
+                bytes[k] = static_cast<unsigned char>(first + k);
+                expected.word |= std::uint32_t{WordCharTable(numbers)[bytes[k]]} << k;
+                expected.taken |= std::uint32_t{kExtractionTable[bytes[k]]} << k;
+            }
+            std::vector<std::pair<const char*, Masks>> found;
+            if (ProcessorRunsSse2()) found.emplace_back("sse2", Classes16(bytes, numbers));
+            if (ProcessorRunsAvx2()) found.emplace_back("avx2", Classes32(bytes, numbers));
+            for (const auto& [name, masks] : found) {
+                EXPECT_EQ(masks.word, expected.word)
+                    << name << " word characters from byte " << first << ", numbers " << numbers;
+                EXPECT_EQ(masks.taken, expected.taken) << name << " word bytes from " << first;
+            }
+        }
+    }
+#else
+    GTEST_SKIP() << "no vector paths on this processor family";
+#endif
+}
+
+// Thousands of lines of likely bytes, every path, padded and exact, both settings.
+TEST_F(LineSearchPaths, EveryPathFindsTheModelsWords) {
+    Random random{2026};
+    for (int i = 0; i < 3000; ++i) {
+        const std::string line = RandomLine(random);
+        const std::string prefix = RandomPrefix(random, line);
+        const bool numbers = random.Below(2) == 0;
+        gSettings.numbers = numbers ? 1 : 0;
+        // What the engine reads: the line up to a zero byte, the prefix up to one or 32.
+        const std::string text = line.substr(0, std::strlen(line.c_str()));
+        const std::string effective =
+            prefix.substr(0, std::min<std::size_t>(32, std::strlen(prefix.c_str())));
+        ModelList model;
+        if (!effective.empty()) ModelHarvest(text, effective, numbers, &model);
+        for (const NamedPath& path : Paths()) {
+            for (const bool padded : {false, true}) {
+                ASSERT_EQ(Found(path.path, line, prefix, padded), model.words)
+                    << path.name << (padded ? " padded" : " exact") << ", line " << i
+                    << ", prefix '" << prefix << "', numbers " << numbers;
+            }
+        }
+    }
+}
+
+// Words placed where the vector paths change gear: a block's last byte, the end of the
+// 64 bytes a block reads, a stretch's end, and a line's last byte.
+TEST_F(LineSearchPaths, WordsAtBlockAndStretchEdges) {
+    gSettings.numbers = 0;
+    const std::string word31 = "q" + std::string(30, 'w');
+    for (const std::size_t at : {0u, 1u, 31u, 32u, 33u, 63u, 64u, 1000u, 1023u, 1024u, 1060u}) {
+        for (const std::size_t tail : {0u, 1u, 5u, 40u}) {
+            const std::string line = std::string(at, ' ') + word31 + std::string(tail, 'x');
+            ModelList model;
+            ModelHarvest(line, "q", false, &model);
+            for (const NamedPath& path : Paths()) {
+                for (const bool padded : {false, true}) {
+                    EXPECT_EQ(Found(path.path, line, "q", padded), model.words)
+                        << path.name << " at " << at << ", tail " << tail;
+                }
+            }
+        }
+    }
+}
+
+} // namespace
