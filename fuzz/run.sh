@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-30}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(harvest_line_fuzz request_fuzz)
+[ ${#targets[@]} -gt 0 ] || targets=(harvest_line_fuzz line_search_fuzz request_fuzz)
 [ ! -f fuzz/settings_store_fuzz.cpp ] || [ $# -gt 0 ] || targets+=(settings_store_fuzz)
 
 cmake --preset fuzz >/dev/null
