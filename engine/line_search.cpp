@@ -31,15 +31,17 @@ namespace {
 bool TakeWordPlain(const LineSearch& search, const unsigned char* text, std::size_t length,
                    std::size_t at) {
     if (length - at <= search.length) return true;
-    if (std::memcmp(text + at, search.prefix, search.length) != 0) return true;
-    const std::size_t room = length - at < kMaxWordLength ? length - at : kMaxWordLength;
-    std::size_t end = search.length;
-    while (end < room && kExtractionTable[text[at + end]] != 0)
-        ++end;
-    if (end == search.length) return true;
+    const unsigned char* start = text + at;
     PaddedWord word = {};
-    std::memcpy(word.bytes, text + at, end);
-    return OfferCandidate(word);
+    std::size_t end = 0;
+    for (; end < search.length; ++end) { // the prefix, whose bytes are all word bytes
+        if (start[end] != search.prefix[end]) return true;
+        word.bytes[end] = start[end];
+    }
+    const std::size_t room = length - at < kMaxWordLength ? length - at : kMaxWordLength;
+    for (; end < room && kExtractionTable[start[end]] != 0; ++end)
+        word.bytes[end] = start[end];
+    return end == search.length || OfferCandidate(word);
 }
 
 // Searches text[from, length) one byte at a time; before tells whether the byte before
