@@ -87,8 +87,9 @@ bool Completed(const TestHost& host, const Workload& w) {
 }
 
 #if LEXAMUND_BENCH_HOST_ONLY
-// A line search that takes nothing: what remains of a request is the host's part.
-void SearchNothing(const LineSearch&, const unsigned char*, std::size_t) {}
+// A line search that takes nothing: what remains of a request is the host's part. It
+// takes whatever arguments the engine's search paths take.
+constexpr LineSearchPath kSearchNothing = [](auto...) {};
 #endif
 
 // ---- Timing ----
@@ -133,7 +134,7 @@ Row Measure(const Workload& w, int rounds) {
     const int floors = CallsPerRound(floor);
 #if LEXAMUND_BENCH_HOST_ONLY
     auto hostOnly = [&request] {
-        gLineSearchPath = SearchNothing;
+        gLineSearchPath = kSearchNothing;
         request();
         gLineSearchPath = nullptr;
     };

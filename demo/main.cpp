@@ -142,6 +142,7 @@ const char* DemoUsage() {
            "                    866 byte)\n"
            "  --dump            at the end of the script print the screen and the document\n"
            "                    (as the file's bytes) and leave; no console is used\n"
+           "  --version         print the release's version and leave\n"
            "FILE defaults to the sample beside the program. Keys: Ctrl+Space completes,\n"
            "F11 opens the plug-ins menu (Lexamund's options), F2 saves, F10 or Esc leaves.\n"
            "Terminals send Ctrl+Space as the NUL character, which the console reports as\n"
@@ -315,6 +316,10 @@ int main(int argc, char** argv) {
     std::string error;
     if (argc > 1 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
         std::fputs(DemoUsage(), stdout);
+        return 0;
+    }
+    if (argc > 1 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("lexamund-demo %s\n", LEXAMUND_VERSION);
         return 0;
     }
     if (!ParseArgs(argc, argv, &options, &error)) {

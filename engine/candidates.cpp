@@ -14,10 +14,8 @@ void BeepTwice(std::uint32_t type) {
 
 } // namespace
 
-// Rebuilds the index from the list; a list that somehow holds a word twice indexes the
-// first of them.
-void SyncCandidateIndex() {
-    if (gCandidateIndex.head == CandidateList) return;
+// A list that somehow holds a word twice indexes the first of them.
+void RebuildCandidateIndex() {
     std::memset(&gCandidateIndex, 0, sizeof gCandidateIndex);
     gCandidateIndex.head = CandidateList;
     for (CandidateNode* node = CandidateList; node != nullptr; node = node->nextNode) {

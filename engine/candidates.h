@@ -33,38 +33,46 @@ struct CandidateIndex {
 };
 extern CandidateIndex gCandidateIndex;
 
+// Rebuilds the index from CandidateList.
+void RebuildCandidateIndex();
+
 // Makes the index describe CandidateList again when a request or start-up replaced the head.
-void SyncCandidateIndex();
+inline void SyncCandidateIndex() {
+    if (gCandidateIndex.head != CandidateList) RebuildCandidateIndex();
+}
 
 // Links a node for word at the list's tail and into slot; a failed allocation costs the
 // word and two beeps. Returns false once the list is full.
 bool AppendCandidate(const PaddedWord& word, IndexSlot& slot, std::uint32_t hash);
 
-// Reads 4 bytes at p, whatever their alignment.
-inline std::uint32_t Load32(const unsigned char* p) {
-    std::uint32_t value;
+// Reads 8 bytes at p, whatever their alignment.
+inline std::uint64_t Load64(const unsigned char* p) {
+    std::uint64_t value;
     std::memcpy(&value, p, sizeof value);
     return value;
 }
 
-// A hash of the 32 padded bytes: the eight 4-byte groups, each times its own odd factor
-// (independent multiplies), then mixed so that the low bits depend on all of them.
+// Factors of the hash, odd and with mixed bits.
+inline constexpr std::uint32_t kHashLowFactor = 0x9E3779B1u;
+inline constexpr std::uint32_t kHashHighFactor = 0x85EBCA77u;
+
+// A hash of the 32 padded bytes: the four 8-byte groups folded by xor (a word of up to 8
+// bytes keeps all its bits), then each half of that times its own factor; the upper half
+// of the sum depends on every bit of the fold.
 inline std::uint32_t HashPaddedWord(const unsigned char* padded) {
-    constexpr std::uint32_t kFactors[8] = {0x9E3779B1u, 0x85EBCA77u, 0xC2B2AE3Du, 0x27D4EB2Fu,
-                                           0x165667B1u, 0xD3A2646Du, 0xFD7046C5u, 0xB55A4F09u};
-    std::uint32_t hash = 0;
-    for (int k = 0; k < 8; ++k)
-        hash += Load32(padded + 4 * k) * kFactors[k];
-    hash ^= hash >> 15;
-    hash *= 0x2C1B3C6Du;
-    return hash ^ (hash >> 12);
+    const std::uint64_t fold =
+        Load64(padded) ^ Load64(padded + 8) ^ Load64(padded + 16) ^ Load64(padded + 24);
+    const std::uint64_t sum =
+        std::uint64_t{static_cast<std::uint32_t>(fold)} * kHashLowFactor +
+        std::uint64_t{static_cast<std::uint32_t>(fold >> 32)} * kHashHighFactor;
+    return static_cast<std::uint32_t>(sum >> 32);
 }
 
 // True when the two 32-byte padded words are equal.
 inline bool SamePaddedWord(const unsigned char* a, const unsigned char* b) {
-    std::uint32_t differ = 0;
-    for (int k = 0; k < 8; ++k)
-        differ |= Load32(a + 4 * k) ^ Load32(b + 4 * k);
+    std::uint64_t differ = 0;
+    for (int k = 0; k < 32; k += 8)
+        differ |= Load64(a + k) ^ Load64(b + k);
     return differ == 0;
 }
 
@@ -83,6 +91,43 @@ inline bool OfferCandidate(const PaddedWord& word) {
         at = (at + 1) & (kIndexSlots - 1);
     }
 }
+
+#if LEXAMUND_HAVE_SSE2_PATH
+
+// HashPaddedWord of the word whose 32 padded bytes are low and high.
+LEXAMUND_SSE2 inline std::uint32_t HashPaddedWord(__m128i low, __m128i high) {
+    const __m128i halves = _mm_xor_si128(low, high);
+    const __m128i fold = _mm_xor_si128(halves, _mm_srli_si128(halves, 8));
+    // The fold's two 32-bit halves into lanes 0 and 2, each times its factor.
+    const __m128i spread = _mm_shuffle_epi32(fold, _MM_SHUFFLE(3, 1, 2, 0));
+    const __m128i factors =
+        _mm_set_epi32(0, static_cast<int>(kHashHighFactor), 0, static_cast<int>(kHashLowFactor));
+    const __m128i products = _mm_mul_epu32(spread, factors);
+    const __m128i sum = _mm_add_epi64(products, _mm_srli_si128(products, 8));
+    return static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_srli_epi64(sum, 32)));
+}
+
+// OfferCandidate for the word whose 32 padded bytes are low and high.
+LEXAMUND_SSE2 inline bool OfferCandidate(__m128i low, __m128i high) {
+    const std::uint32_t hash = HashPaddedWord(low, high);
+    std::size_t at = hash & (kIndexSlots - 1);
+    for (;; at = (at + 1) & (kIndexSlots - 1)) {
+        IndexSlot& slot = gCandidateIndex.slots[at];
+        if (slot.node == nullptr) {
+            PaddedWord word;
+            _mm_store_si128(reinterpret_cast<__m128i*>(word.bytes), low);
+            _mm_store_si128(reinterpret_cast<__m128i*>(word.bytes + 16), high);
+            return AppendCandidate(word, slot, hash);
+        }
+        if (slot.hash != hash) continue;
+        const auto* listed = reinterpret_cast<const __m128i*>(slot.node->word);
+        const __m128i same = _mm_and_si128(_mm_cmpeq_epi8(_mm_loadu_si128(listed), low),
+                                           _mm_cmpeq_epi8(_mm_loadu_si128(listed + 1), high));
+        if (_mm_movemask_epi8(same) == 0xFFFF) return true;
+    }
+}
+
+#endif
 
 // True once the list holds every word the menu can show.
 inline bool CandidateListFull() {

@@ -69,7 +69,9 @@ void OfferCandidates(const char* prefix);
 // Releases every node from CandidateList on; leaves the head itself alone.
 void FreeCandidates();
 
-// Formats a printf-style text with one integer into out (size bytes, always terminated).
-// Honours the first %d, %i, %u or %x with optional flags and width, and %%; any other
-// % sequence is copied as text. A null format gives an empty text.
+// Formats a printf-style text with one integer into out (size bytes, always terminated),
+// as printf would with count converted to the conversion's type, cut to size - 1 bytes.
+// Honours the first %d, %i, %o, %u, %x or %X with any flags, width, precision and length
+// modifier (hh h l ll j z t L), and %%; any other % sequence (%s, %*d, a second conversion)
+// is copied as text. A null format gives an empty text.
 void FormatCount(char* out, std::size_t size, const char* format, std::int32_t count);

@@ -41,14 +41,16 @@ void HarvestCandidates(const char* prefix, std::int32_t cursorLine, std::int32_t
     const std::int32_t savedTop = state.windowTopLine;
     const std::int32_t savedLeft = state.windowLeftColumn;
 
-    char copy[kLineCopySize + 1];
+    // The line, its terminator and the zero padding that lets the search read ahead.
+    alignas(16) char copy[kLineCopySize + 1 + kLinePadding];
     for (std::int64_t number = first; number <= cursorLine; ++number) {
         SetPosition(static_cast<std::int32_t>(number), -1, -1, -1);
         const bool ownLine = number == cursorLine && cursorColumn < kLineCopySize;
         const std::size_t length = FetchLine(copy, ownLine ? cursorColumn : -1);
         ConversionRecord conversion = {copy, static_cast<std::int32_t>(length)};
         EditorCommand(kEditorConvertText, &conversion);
-        SearchLine(search, reinterpret_cast<const unsigned char*>(copy), length);
+        std::memset(copy + length, 0, kLinePadding);
+        SearchLine(search, reinterpret_cast<const unsigned char*>(copy), length, true);
     }
     SetPosition(cursorLine, cursorColumn, savedTop, savedLeft);
 }

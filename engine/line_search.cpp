@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#if defined(__i386__)
+#if LEXAMUND_HAVE_SSE2_PATH
 #include <cpuid.h>
 #endif
 
@@ -58,7 +58,8 @@ void SearchBytes(const LineSearch& search, const unsigned char* text, std::size_
 
 } // namespace
 
-void SearchLinePlain(const LineSearch& search, const unsigned char* text, std::size_t length) {
+void SearchLinePlain(const LineSearch& search, const unsigned char* text, std::size_t length,
+                     bool /*padded*/) {
     if (search.possible) SearchBytes(search, text, length, 0, 0);
 }
 
@@ -66,112 +67,128 @@ void SearchLinePlain(const LineSearch& search, const unsigned char* text, std::s
 
 namespace {
 
-constexpr std::size_t kChunk = 16;
-constexpr std::size_t kWordWindow = 2 * kChunk; // bytes read at a word start
-
-LEXAMUND_SSE2 inline __m128i Load(const unsigned char* p) {
-    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-}
-
-LEXAMUND_SSE2 inline unsigned Equal(__m128i a, __m128i b) {
-    return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(a, b)));
-}
-
-// TakeWordPlain for a word start with 32 readable bytes from at: the prefix test, the run
-// of word bytes and the zero padding, each on 16 bytes at once.
-LEXAMUND_SSE2 bool TakeWordSse2(const LineSearch& search, const unsigned char* at) {
-    const __m128i low = Load(at);
-    const __m128i high = Load(at + kChunk);
-    const unsigned same =
-        Equal(low, Load(search.prefix)) | Equal(high, Load(search.prefix + kChunk)) << 16;
-    if ((same & search.prefixBits) != search.prefixBits) return true;
-    unsigned taken = ExtractionMask(low);
-    if (taken == 0xFFFFu) taken |= ExtractionMask(high) << 16;
-    const unsigned run = ~taken == 0 ? kWordWindow : __builtin_ctz(~taken);
-    const unsigned length = run < kMaxWordLength ? run : kMaxWordLength;
-    if (length <= search.length) return true;
-    const __m128i index = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
-    const __m128i limit = _mm_set1_epi8(static_cast<char>(length));
-    const __m128i highLimit = _mm_sub_epi8(limit, _mm_set1_epi8(kChunk));
-    PaddedWord word;
-    auto* out = reinterpret_cast<__m128i*>(word.bytes);
-    _mm_store_si128(out, _mm_and_si128(low, _mm_cmplt_epi8(index, limit)));
-    _mm_store_si128(out + 1, _mm_and_si128(high, _mm_cmplt_epi8(index, highLimit)));
-    return OfferCandidate(word);
-}
-
-// Takes the words at the word starts of one chunk (bit k: a start at pos + k).
-LEXAMUND_SSE2 bool TakeWordsAt(const LineSearch& search, const unsigned char* text,
-                               std::size_t length, std::size_t pos, unsigned starts) {
-    for (; starts != 0; starts &= starts - 1) {
-        const std::size_t at = pos + __builtin_ctz(starts);
-        const bool room = at + kWordWindow <= length;
-        if (!(room ? TakeWordSse2(search, text + at) : TakeWordPlain(search, text, length, at))) {
-            return false;
-        }
+// A block as two SSE2 registers.
+struct Sse2Lanes {
+    struct Block {
+        __m128i low, high;
+    };
+    LEXAMUND_SSE2 static Block Load(const unsigned char* p) {
+        return {_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)),
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16))};
     }
-    return true;
-}
+    LEXAMUND_SSE2 static Block Splat(unsigned char byte) {
+        const __m128i all = _mm_set1_epi8(static_cast<char>(byte));
+        return {all, all};
+    }
+    LEXAMUND_SSE2 static std::uint32_t Equal(Block a, Block b) {
+        return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(a.low, b.low))) |
+               static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(a.high, b.high))) << 16;
+    }
+    LEXAMUND_SSE2 static bool AnyZero(Block a) {
+        const __m128i least = _mm_min_epu8(a.low, a.high);
+        return _mm_movemask_epi8(_mm_cmpeq_epi8(least, _mm_setzero_si128())) != 0;
+    }
+    LEXAMUND_SSE2 static std::uint32_t Zeros(Block a) { return Equal(a, Splat(0)); }
+    template <bool kNumbers> LEXAMUND_SSE2 static std::uint32_t WordChars(Block a) {
+        return WordCharMask(a.low, kNumbers) | WordCharMask(a.high, kNumbers) << 16;
+    }
+    LEXAMUND_SSE2 static std::uint32_t WordBytes(Block a) {
+        return ExtractionMask(a.low) | ExtractionMask(a.high) << 16;
+    }
+};
+
+// A block as one AVX2 register.
+struct Avx2Lanes {
+    using Block = __m256i;
+    LEXAMUND_AVX2 static Block Load(const unsigned char* p) {
+        return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    }
+    LEXAMUND_AVX2 static Block Splat(unsigned char byte) {
+        return _mm256_set1_epi8(static_cast<char>(byte));
+    }
+    LEXAMUND_AVX2 static std::uint32_t Equal(Block a, Block b) {
+        return static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(a, b)));
+    }
+    LEXAMUND_AVX2 static std::uint32_t Zeros(Block a) { return Equal(a, Splat(0)); }
+    LEXAMUND_AVX2 static bool AnyZero(Block a) { return Zeros(a) != 0; }
+    template <bool kNumbers> LEXAMUND_AVX2 static std::uint32_t WordChars(Block a) {
+        return WordCharMask(a, kNumbers);
+    }
+    LEXAMUND_AVX2 static std::uint32_t WordBytes(Block a) { return ExtractionMask(a); }
+};
+
+namespace sse2 {
+using Lanes = Sse2Lanes;
+#define LEXAMUND_LANES_TARGET LEXAMUND_SSE2
+#include "engine/line_search_blocks.inc"
+#undef LEXAMUND_LANES_TARGET
+} // namespace sse2
+
+namespace avx2 {
+using Lanes = Avx2Lanes;
+#define LEXAMUND_LANES_TARGET LEXAMUND_AVX2
+#include "engine/line_search_blocks.inc"
+#undef LEXAMUND_LANES_TARGET
+} // namespace avx2
 
 } // namespace
 
-// Per chunk: the bytes equal to the prefix's first byte, less those that follow a word
-// character, are the word starts. A chunk without that byte (or a zero) costs one
-// comparison; the word-character classes are computed only where it occurs.
 LEXAMUND_SSE2 void SearchLineSse2(const LineSearch& search, const unsigned char* text,
-                                  std::size_t length) {
-    if (!search.possible) return;
-    const std::uint8_t* wordTable = WordCharTable(search.numbers);
-    const __m128i first = _mm_set1_epi8(static_cast<char>(search.prefix[0]));
-    const __m128i zero = _mm_setzero_si128();
-    unsigned before = 0; // 1 when the byte before the chunk is a word character
-    std::size_t pos = 0;
-    for (; pos + kChunk <= length; pos += kChunk) {
-        const __m128i bytes = Load(text + pos);
-        const unsigned hits = Equal(bytes, first);
-        const unsigned zeros = Equal(bytes, zero);
-        if ((hits | zeros) == 0) {
-            before = wordTable[text[pos + kChunk - 1]];
-            continue;
-        }
-        const unsigned word = WordCharMask(bytes, search.numbers);
-        unsigned starts = hits & ~(word << 1 | before);
-        before = word >> (kChunk - 1);
-        if (zeros != 0) { // the text ends at the first zero
-            const unsigned end = __builtin_ctz(zeros);
-            TakeWordsAt(search, text, pos + end, pos, starts & ((1u << end) - 1));
-            return;
-        }
-        if (!TakeWordsAt(search, text, length, pos, starts)) return;
-    }
-    SearchBytes(search, text, length, pos, static_cast<std::uint8_t>(before));
+                                  std::size_t length, bool padded) {
+    sse2::SearchLineWith(search, text, length, padded);
+}
+
+LEXAMUND_AVX2 void SearchLineAvx2(const LineSearch& search, const unsigned char* text,
+                                  std::size_t length, bool padded) {
+    avx2::SearchLineWith(search, text, length, padded);
+}
+
+#endif
+
+#if LEXAMUND_HAVE_SSE2_PATH
+
+bool ProcessorRunsSse2() {
+#if defined(__x86_64__)
+    return true;
+#else
+    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+    return __get_cpuid(1, &eax, &ebx, &ecx, &edx) != 0 && (edx & bit_SSE2) != 0;
+#endif
+}
+
+bool ProcessorRunsAvx2() {
+    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+    if (__get_cpuid(1, &eax, &ebx, &ecx, &edx) == 0) return false;
+    if ((ecx & bit_OSXSAVE) == 0 || (ecx & bit_AVX) == 0) return false;
+    unsigned low = 0, high = 0; // XCR0: bits 1 and 2, the system saves SSE and AVX state
+    __asm__("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
+    if ((low & 6u) != 6u) return false;
+    if (__get_cpuid_max(0, nullptr) < 7) return false;
+    __cpuid_count(7, 0, eax, ebx, ecx, edx);
+    return (ebx & bit_AVX2) != 0;
 }
 
 #endif
 
 LineSearchPath FastestLineSearchPath() {
-#if defined(__x86_64__)
-    return SearchLineSse2;
-#elif defined(__i386__)
-    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
-    if (__get_cpuid(1, &eax, &ebx, &ecx, &edx) != 0 && (edx & bit_SSE2) != 0) {
-        return SearchLineSse2;
-    }
-    return SearchLinePlain;
-#else
-    return SearchLinePlain;
+#if LEXAMUND_HAVE_SSE2_PATH
+    if (ProcessorRunsAvx2()) return SearchLineAvx2;
+    if (ProcessorRunsSse2()) return SearchLineSse2;
 #endif
+    return SearchLinePlain;
 }
 
-void SearchLine(const LineSearch& search, const unsigned char* text, std::size_t length) {
+void SearchLine(const LineSearch& search, const unsigned char* text, std::size_t length,
+                bool padded) {
     if (gLineSearchPath == nullptr) gLineSearchPath = FastestLineSearchPath();
     SyncCandidateIndex();
     if (CandidateListFull()) return;
-    gLineSearchPath(search, text, length);
+    gLineSearchPath(search, text, length, padded);
 }
 
 void HarvestLine(const char* lineText, const char* prefix) {
     LineSearch search;
     PrepareLineSearch(search, prefix);
-    SearchLine(search, reinterpret_cast<const unsigned char*>(lineText), std::strlen(lineText));
+    SearchLine(search, reinterpret_cast<const unsigned char*>(lineText), std::strlen(lineText),
+               false);
 }

@@ -1,8 +1,8 @@
 // The line search: every word start of a line that carries the prefix, handed to the list.
 //
-// Two paths find the same words: a plain one that looks at one byte at a time, and one
-// that classifies 16 bytes at a time with SSE2. The harvest prepares the search once per
-// request and runs it on each line; the path is picked once, by what the processor offers.
+// Three paths find the same words: a plain one that looks at one byte at a time, and two
+// that classify 32 bytes at a time, with SSE2 and with AVX2. The harvest prepares the search once
+// per request and runs it on each line; the path is picked once, by what the processor offers.
 #pragma once
 
 #include "engine/engine.h"
@@ -23,23 +23,38 @@ struct LineSearch {
 // for a prefix of 31 bytes or more, or one holding a byte that cannot be part of a word.
 void PrepareLineSearch(LineSearch& search, const char* prefix);
 
+// Zero bytes after a padded line's text: enough for every read the search makes from a
+// position inside the text.
+inline constexpr std::size_t kLinePadding = 64;
+
 // A search path: offers to the candidate list every word that starts with the prefix at
 // a word start within text[0, length), stopping at a zero byte or once the list is full.
-// It reads no byte outside that range.
+// With padded false it reads no byte outside that range; with padded true the caller
+// guarantees kLinePadding zero bytes after it, which saves copying the line's last bytes.
 using LineSearchPath = void (*)(const LineSearch& search, const unsigned char* text,
-                                std::size_t length);
+                                std::size_t length, bool padded);
 
-void SearchLinePlain(const LineSearch& search, const unsigned char* text, std::size_t length);
+void SearchLinePlain(const LineSearch& search, const unsigned char* text, std::size_t length,
+                     bool padded);
 #if LEXAMUND_HAVE_SSE2_PATH
-void SearchLineSse2(const LineSearch& search, const unsigned char* text, std::size_t length);
+void SearchLineSse2(const LineSearch& search, const unsigned char* text, std::size_t length,
+                    bool padded);
+void SearchLineAvx2(const LineSearch& search, const unsigned char* text, std::size_t length,
+                    bool padded);
+
+// Whether this processor (and, for AVX2, the system, which must save the wider
+// registers) runs the path.
+bool ProcessorRunsSse2();
+bool ProcessorRunsAvx2();
 #endif
 
 // The path in force; null until the first search picks one. Tests set it to run a given
 // path, and the benchmarks to one that searches nothing.
 extern LineSearchPath gLineSearchPath;
 
-// The fastest path this processor runs: SSE2 where it has it, else the plain one.
+// The fastest path this processor runs: AVX2, else SSE2, else the plain one.
 LineSearchPath FastestLineSearchPath();
 
 // Runs the path in force on one line (after syncing the list's index).
-void SearchLine(const LineSearch& search, const unsigned char* text, std::size_t length);
+void SearchLine(const LineSearch& search, const unsigned char* text, std::size_t length,
+                bool padded);

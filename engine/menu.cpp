@@ -3,7 +3,6 @@
 #include "host/host.h"
 #include "platform/platform.h"
 
-#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -113,91 +112,4 @@ void FreeCandidates() {
         gPlatform.release(node);
         node = next;
     }
-}
-
-// ---- Bottom text ----
-
-namespace {
-
-// Appends c to out unless only the terminator's room is left.
-void Put(char* out, std::size_t size, std::size_t& used, char c) {
-    if (used + 1 < size) out[used++] = c;
-}
-
-// One integer conversion as written: flags, width, conversion character.
-struct Conversion {
-    bool flags[5]; // in the order of kFlagChars
-    int width;
-    char type;       // 0 when the text ended
-    const char* end; // the conversion character
-};
-constexpr const char* kFlagChars = "-+ #0";
-
-// Reads the flags and width after a '%'. The width is capped: nothing wider fits anyway.
-Conversion ReadConversion(const char* p) {
-    Conversion conversion = {};
-    for (const char* f; *p != 0 && (f = std::strchr(kFlagChars, *p)) != nullptr; ++p) {
-        conversion.flags[f - kFlagChars] = true;
-    }
-    for (; *p >= '0' && *p <= '9'; ++p) {
-        conversion.width = conversion.width * 10 + (*p - '0');
-        if (conversion.width > kBottomTextSize) conversion.width = kBottomTextSize;
-    }
-    conversion.type = *p;
-    conversion.end = p;
-    return conversion;
-}
-
-// Renders count as the conversion asks, through a printf format built here, with '#'
-// kept for %x only (where it is defined).
-void RenderCount(const Conversion& conversion, std::int32_t count, char* number, std::size_t size) {
-    char spec[16];
-    std::size_t used = 0;
-    spec[used++] = '%';
-    for (int i = 0; i < 5; ++i) {
-        if (conversion.flags[i] && (kFlagChars[i] != '#' || conversion.type == 'x')) {
-            spec[used++] = kFlagChars[i];
-        }
-    }
-    if (conversion.width > 0) {
-        used += static_cast<std::size_t>(std::snprintf(spec + used, 4, "%d", conversion.width));
-    }
-    spec[used++] = conversion.type;
-    spec[used] = 0;
-    if (conversion.type == 'd' || conversion.type == 'i') {
-        std::snprintf(number, size, spec, static_cast<int>(count));
-    } else {
-        std::snprintf(number, size, spec, static_cast<unsigned>(count));
-    }
-}
-
-} // namespace
-
-void FormatCount(char* out, std::size_t size, const char* format, std::int32_t count) {
-    if (size == 0) return;
-    std::size_t used = 0;
-    bool converted = false;
-    for (const char* p = format == nullptr ? "" : format; *p != 0;) {
-        if (p[0] == '%' && p[1] == '%') {
-            Put(out, size, used, '%');
-            p += 2;
-            continue;
-        }
-        if (p[0] != '%' || converted) {
-            Put(out, size, used, *p++);
-            continue;
-        }
-        const Conversion conversion = ReadConversion(p + 1);
-        if (conversion.type == 0 || std::strchr("diux", conversion.type) == nullptr) {
-            Put(out, size, used, *p++);
-            continue;
-        }
-        char number[2 * kBottomTextSize];
-        RenderCount(conversion, count, number, sizeof number);
-        for (const char* n = number; *n != 0; ++n)
-            Put(out, size, used, *n);
-        converted = true;
-        p = conversion.end + 1;
-    }
-    out[used] = 0;
 }

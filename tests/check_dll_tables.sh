@@ -1,11 +1,13 @@
 #!/bin/sh
-# Checks a plug-in DLL's export and import tables as a host's loader sees them.
+# Checks a plug-in DLL's export and import tables and its hardening as a host's loader sees them.
 #
 # Usage: check_dll_tables.sh DLL [OBJDUMP]
 # Fails when one of the four entry points is not exported by its plain name, when any
-# export is decorated (stdcall's "@4") or is not an entry point, or when the DLL imports
-# from anything but Windows system DLLs (a run-time DLL such as libstdc++, libgcc or
-# libwinpthread would be missing on the user's machine).
+# export is decorated (stdcall's "@4") or is not an entry point, when the DLL imports
+# from anything but Windows system DLLs (a run-time DLL such as libstdc++, libgcc,
+# libwinpthread or libssp would be missing on the user's machine), or when it gives up
+# ASLR or DEP: the DYNAMIC_BASE and NX_COMPAT characteristics and the relocations that let
+# the loader move the image.
 set -u
 dll=$1
 objdump=${2:-i686-w64-mingw32-objdump}
@@ -42,5 +44,19 @@ for dllName in $imports; do
     esac
 done
 [ -n "$imports" ] || { echo "no import table found"; status=1; }
-[ $status -eq 0 ] && echo "exports: $(echo $exports); imports: $(echo $imports)"
+
+# The flags listed below the DllCharacteristics line, one a line.
+flags=$(printf '%s\n' "$dump" | awk '
+    /^DllCharacteristics/ { inside = 1; next }
+    inside && /^[ \t]+[A-Z_]+[ \t]*$/ { print $1; next }
+    { inside = 0 }')
+for flag in DYNAMIC_BASE NX_COMPAT; do
+    printf '%s\n' "$flags" | grep -qx "$flag" || { echo "characteristic missing: $flag"; status=1; }
+done
+relocSize=$(printf '%s\n' "$dump" | awk '/Base Relocation Directory/ { print $4 }')
+case "$relocSize" in
+    "" | 00000000) echo "no base relocations: the loader cannot move the DLL"; status=1 ;;
+esac
+[ $status -eq 0 ] && echo "exports: $(echo $exports); imports: $(echo $imports);" \
+    "characteristics: $(echo $flags)"
 exit $status

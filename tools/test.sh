@@ -11,6 +11,8 @@ ctest --preset native
 
 cmake --preset win32 >/dev/null
 cmake --build --preset win32
+# The release archive, which a test unpacks and checks.
+cmake --build --preset win32 --target package
 tools/wine-prefix.sh start build/win32
 status=0
 ctest --preset win32 || status=$?

@@ -20,6 +20,11 @@ class MemoryRegistry : public ::testing::Test {
                   kErrorSuccess);
         return key;
     }
+    // Creates a key that should not be created; its handle is left in key.
+    static std::int32_t TryCreate(const char* path, std::uint32_t reserved, RegKey* key) {
+        return kDefaultPlatform.regCreateKeyEx(kHkeyCurrentUser, path, reserved, nullptr, 0,
+                                               kKeyWrite, nullptr, key, nullptr);
+    }
     static std::int32_t Open(const char* path, RegKey* key, RegKey root = kHkeyCurrentUser) {
         return kDefaultPlatform.regOpenKeyEx(root, path, 0, kKeyQueryValue, key);
     }
@@ -58,9 +63,7 @@ TEST_F(MemoryRegistry, CreatingMakesEveryMissingKeyOnThePath) {
 
 TEST_F(MemoryRegistry, PathsFollowTheWindowsRules) {
     RegKey key = 0;
-    EXPECT_EQ(kDefaultPlatform.regCreateKeyEx(kHkeyCurrentUser, "\\Software", 0, nullptr, 0,
-                                              kKeyWrite, nullptr, &key, nullptr),
-              kErrorBadPathname);
+    EXPECT_EQ(TryCreate("\\Software", 0, &key), kErrorBadPathname);
     EXPECT_EQ(key, 0u);
     Close(Create("Software\\\\Doubled\\"));
     EXPECT_TRUE(MemoryRegistryKeyExists("Software\\Doubled"));
@@ -134,6 +137,55 @@ TEST_F(MemoryRegistry, HandlesNeedTheRightAccessAndCloseOnce) {
     EXPECT_EQ(Close(reader), kErrorInvalidHandle);
     EXPECT_EQ(Close(writer), kErrorSuccess);
     EXPECT_EQ(MemoryRegistryOpenHandles(), 0u);
+}
+
+// Calls the Windows registry refuses are refused here too and change nothing, so that no
+// native test passes with a call that fails on Windows.
+TEST_F(MemoryRegistry, RefusesTheCallsWindowsRefuses) {
+    const RegKey key = Create("Software\\P");
+    std::uint32_t reserved = 0;
+    std::uint8_t data[4] = {1, 2, 3, 4};
+    std::uint32_t size = 4;
+    EXPECT_EQ(kDefaultPlatform.regQueryValueEx(key, "X", &reserved, nullptr, data, &size),
+              kErrorInvalidParameter);
+    EXPECT_EQ(kDefaultPlatform.regQueryValueEx(key, "X", nullptr, nullptr, data, nullptr),
+              kErrorInvalidParameter);
+    EXPECT_EQ(kDefaultPlatform.regSetValueEx(key, "X", 1, kRegDword, data, 4),
+              kErrorInvalidParameter);
+    EXPECT_EQ(kDefaultPlatform.regSetValueEx(key, "X", 0, kRegDword, nullptr, 4),
+              kErrorInvalidParameter);
+    RegKey other = 0;
+    EXPECT_EQ(TryCreate("Software\\Q", 1, &other), kErrorInvalidParameter);
+    EXPECT_EQ(other, 0u);
+    EXPECT_FALSE(MemoryRegistryKeyExists("Software\\Q"));
+    MemoryRegistryValue value;
+    EXPECT_FALSE(MemoryRegistryGetValue("Software\\P", "X", &value));
+    EXPECT_EQ(Close(kHkeyCurrentUser), kErrorSuccess) << "the predefined key is never closed";
+    EXPECT_EQ(Close(key), kErrorSuccess);
+    EXPECT_EQ(MemoryRegistryOpenHandles(), 0u);
+}
+
+// A null name and an empty one both mean the key's default value; a query may ask for the
+// type alone.
+TEST_F(MemoryRegistry, NullNameIsTheDefaultValue) {
+    const RegKey writer = Create("Software\\D");
+    ASSERT_EQ(Set(writer, nullptr, kRegBinary, "xy"), kErrorSuccess);
+    Close(writer);
+    RegKey key = 0;
+    ASSERT_EQ(Open("Software\\D", &key), kErrorSuccess);
+    std::uint32_t type = 0;
+    EXPECT_EQ(kDefaultPlatform.regQueryValueEx(key, "", nullptr, &type, nullptr, nullptr),
+              kErrorSuccess);
+    EXPECT_EQ(type, kRegBinary);
+    std::uint8_t data[2] = {};
+    std::uint32_t size = 2;
+    EXPECT_EQ(kDefaultPlatform.regQueryValueEx(key, nullptr, nullptr, nullptr, data, &size),
+              kErrorSuccess);
+    EXPECT_EQ(data[1], 'y');
+    Close(key);
+    MemoryRegistryValue value;
+    ASSERT_TRUE(MemoryRegistryGetValue("Software\\D", "", &value));
+    EXPECT_EQ(value.data.size(), 2u);
 }
 
 TEST_F(MemoryRegistry, ResetForgetsKeysValuesAndHandles) {

@@ -1,6 +1,6 @@
 // A host that misbehaves as a buggy host could: huge lines, wild cursor columns, a window
 // without words, a menu answer past a full menu, long message texts, start-up handed over
-// twice.
+// twice, records and services missing.
 #include "tests/scenario/scenario_fixture.h"
 
 #include <climits>
@@ -184,6 +184,42 @@ TEST_F(Hostile, StartupRecordIsCopiedAtOnce) {
     std::memset(&record, 0xEE, sizeof record);
     EXPECT_EQ(CompleteAtEnd({"abc abd", "ab"}, 1), 1);
     EXPECT_EQ(host.lines[1], "abc");
+}
+
+// ---- Records and services missing ----
+
+// A null record where the host owes one changes nothing: the services handed over at
+// start-up stay in force.
+TEST_F(Hostile, NullRecordsAreIgnored) {
+    host.plugin.setStartupInfo(nullptr);
+    host.plugin.getPluginInfo(nullptr);
+    EXPECT_EQ(host.plugin.processEditorInput(nullptr), 0);
+    EXPECT_TRUE(host.calls.empty());
+    EXPECT_EQ(CompleteAtEnd({"abc abd", "ab"}, 1), 1);
+    ASSERT_EQ(host.menus.size(), 1u);
+    EXPECT_EQ(host.lines[1], "abc");
+}
+
+// Without a menu service nothing is chosen and the list is still released; without an
+// editor service every event is passed on untouched.
+TEST_F(Hostile, StartupRecordWithoutServices) {
+    StartupRecord record = host.MakeStartupRecord();
+    record.showMenu = nullptr;
+    host.plugin.setStartupInfo(&record);
+    EXPECT_EQ(CompleteAtEnd({"abc abd", "ab"}, 1), 1);
+    EXPECT_TRUE(host.menus.empty());
+    EXPECT_EQ(host.lines[1], "ab");
+    EXPECT_TRUE(host.CallsOf(CallKind::InsertText).empty());
+
+    host.Start(PluginUnderTest());
+    EXPECT_EQ(CompleteAtEnd({"abe", "ab"}, 1), 1);
+    EXPECT_EQ(host.lines[1], "abe") << "the words of the menu never shown are gone";
+
+    record.editorCommand = nullptr;
+    host.plugin.setStartupInfo(&record);
+    host.ClearRecord();
+    EXPECT_EQ(host.PressCtrlSpace(), 0);
+    EXPECT_TRUE(host.calls.empty());
 }
 
 } // namespace

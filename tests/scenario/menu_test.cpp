@@ -341,11 +341,21 @@ TEST_F(Menu, BottomTextHonoursOneIntegerConversion) {
     EXPECT_EQ(Bottom(""), "");
 }
 
+// Rendered by the plug-in itself: the Windows C library reads %hhd and %lld its own way.
+TEST_F(Menu, BottomTextTakesEveryIntegerFormat) {
+    EXPECT_EQ(Bottom("%hhd|%lld", 150), "-106|%lld");
+    EXPECT_EQ(Bottom("%65.3hhu", 150), std::string(62, ' ') + "1");
+    EXPECT_EQ(Bottom("%lld words", 150), "150 words");
+    EXPECT_EQ(Bottom("%#llX, %Lx", 150), "0X96, %Lx");
+    EXPECT_EQ(Bottom("%-+6.4ld|", 150), "+0150 |");
+    EXPECT_EQ(Bottom("%jd %zu %tx"), "2 %zu %tx");
+}
+
 TEST_F(Menu, BottomTextCopiesOtherConversionsAsText) {
     EXPECT_EQ(Bottom("%s%s%n%p"), "%s%s%n%p");
     EXPECT_EQ(Bottom("%s words: %d"), "%s words: 2");
     EXPECT_EQ(Bottom("%n%d"), "%n2");
-    EXPECT_EQ(Bottom("%ld %.3d %*d %c"), "%ld %.3d %*d %c");
+    EXPECT_EQ(Bottom("%*d %.*d %c %ld"), "%*d %.*d %c 2");
     EXPECT_EQ(Bottom("%"), "%");
 }
 
