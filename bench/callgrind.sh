@@ -19,7 +19,7 @@ count() {
 }
 
 workloads=("$@")
-[ ${#workloads[@]} -gt 0 ] || workloads=(source/s source/get source/Re distinct same cyrillic long-lines)
+[ ${#workloads[@]} -gt 0 ] || mapfile -t workloads < <("$bench" --list)
 printf '%-12s %12s %14s %12s %12s %12s\n' workload scanned_bytes request_instr instr/byte \
     memchr/byte scan/byte
 for w in "${workloads[@]}"; do

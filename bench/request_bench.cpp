@@ -1,13 +1,25 @@
-// One full completion request per workload, timed against a memchr pass over the same bytes.
+// Times one completion request per workload, splits it into host and engine time, and
+// sets the engine's time against one pass over the same bytes; the same program natively
+// and in the Windows build.
 //
-// Run as is for the Google Benchmark table. "--one-request=NAME" builds the workload and
-// makes exactly one request and one pass of each baseline, for instruction counts under
-// callgrind (bench/callgrind.sh).
+// Usage: lexamund_request_bench [--tsv=FILE] [--rounds=N] [WORKLOAD...]
+//   prints the table (all workloads by default), and with --tsv the same rows as
+//   tab-separated lines in FILE.
+// lexamund_request_bench --list
+//   prints the workloads' names, one a line.
+// lexamund_request_bench --one-request=NAME
+//   builds the workload and makes exactly one request and one pass of each baseline, for
+//   instruction counts under callgrind (bench/callgrind.sh) and tools/test.sh.
 #include "bench/workloads.h"
 #include "platform/platform.h"
 #include "testhost/plugin_loader.h"
 
-#include <benchmark/benchmark.h>
+#if __has_include("engine/line_search.h")
+#include "engine/line_search.h"
+#define LEXAMUND_BENCH_HOST_ONLY 1 // the line search can be swapped for one that takes nothing
+#else
+#define LEXAMUND_BENCH_HOST_ONLY 0
+#endif
 
 #include <algorithm>
 #include <chrono>
@@ -17,18 +29,29 @@
 
 namespace {
 
+#if defined(_WIN32)
+constexpr const char* kBuild = "windows-i686";
+constexpr double kTargetNsPerWordStart = 10.0;
+#else
+constexpr const char* kBuild = "native";
+constexpr double kTargetNsPerWordStart = 5.0;
+#endif
+constexpr double kTargetFloors = 6.0; // engine time allowed: 6 floors + a little per start
+
+constexpr int kDefaultRounds = 150;
+constexpr double kRoundNanoseconds = 1e6; // each round repeats its work for about 1 ms
+
 // ---- Node accounting ----
 
 struct NodeCount {
     std::size_t made = 0;
     std::size_t live = 0;
-    std::size_t peak = 0;
 };
 NodeCount gNodes;
 
 void* CountingAllocate(std::size_t size) {
     ++gNodes.made;
-    gNodes.peak = std::max(gNodes.peak, ++gNodes.live);
+    ++gNodes.live;
     return std::malloc(size);
 }
 
@@ -44,6 +67,7 @@ void Prepare(TestHost& host, const Workload& w) {
     host.recordCalls = false;
     host.menuChoice = 0;
     host.lines = w.lines;
+    host.table = w.win1251 ? CharTable::Win1251 : CharTable::Oem;
     host.Start(LinkedPlugin());
     gPlatform.allocate = CountingAllocate;
     gPlatform.release = CountingRelease;
@@ -57,64 +81,142 @@ std::int32_t Request(TestHost& host, const Workload& w) {
     return host.PressCtrlSpace();
 }
 
-using BaselinePass = std::size_t (*)(const Workload*);
-
-// Nanoseconds of one baseline pass: the best of several averaged rounds.
-double BaselineNanoseconds(const Workload& w, BaselinePass pass) {
-    using Clock = std::chrono::steady_clock;
-    double best = 1e300;
-    for (int round = 0; round < 7; ++round) {
-        constexpr int kPasses = 20;
-        const auto start = Clock::now();
-        for (int i = 0; i < kPasses; ++i)
-            benchmark::DoNotOptimize(pass(&w));
-        const std::chrono::duration<double, std::nano> spent = Clock::now() - start;
-        best = std::min(best, spent.count() / kPasses);
-    }
-    return best;
+// True when the last request inserted something at the cursor.
+bool Completed(const TestHost& host, const Workload& w) {
+    return host.lines[static_cast<std::size_t>(w.cursorLine)] != w.cursorText;
 }
 
-// ---- Benchmarks ----
+#if LEXAMUND_BENCH_HOST_ONLY
+// A line search that takes nothing: what remains of a request is the host's part. It
+// takes whatever arguments the engine's search paths take.
+constexpr LineSearchPath kSearchNothing = [](auto...) {};
+#endif
 
-void BM_Request(benchmark::State& state, const std::string& name) {
-    static Workload w; // large; built once per workload
-    if (w.name != name) w = MakeWorkload(name);
+// ---- Timing ----
+
+using Clock = std::chrono::steady_clock;
+volatile std::size_t gSink; // keeps the baselines' results alive
+
+// Nanoseconds of one call of work, averaged over a round of count calls.
+template <typename Work> double RoundNanoseconds(Work work, int count) {
+    const auto start = Clock::now();
+    for (int i = 0; i < count; ++i)
+        work();
+    const std::chrono::duration<double, std::nano> spent = Clock::now() - start;
+    return spent.count() / count;
+}
+
+// How many calls of work fill one round (at least one).
+template <typename Work> int CallsPerRound(Work work) {
+    const double once = RoundNanoseconds(work, 1);
+    return static_cast<int>(std::clamp(kRoundNanoseconds / std::max(once, 1.0), 1.0, 1e6));
+}
+
+// One workload's figures, in nanoseconds; hostOnly is negative where it cannot be taken.
+struct Row {
+    std::string name;
+    double request = 0, hostOnly = -1, floor = 0;
+    std::size_t wordStarts = 0;
+    bool completed = false;
+};
+
+// Times the request, the request that searches nothing, and the floor, in interleaved
+// rounds so that a busy moment of the machine touches all three; keeps the best round.
+Row Measure(const Workload& w, int rounds) {
     TestHost host;
     Prepare(host, w);
-    if (Request(host, w) != 1 || host.lines[w.cursorLine] == w.cursorText) {
-        state.SkipWithError("the request completed nothing");
+    Row row{w.name};
+    row.wordStarts = CountWordStarts(w);
+    row.completed = Request(host, w) == 1 && Completed(host, w);
+    auto request = [&host, &w] { Request(host, w); };
+    auto floor = [&w] { gSink = ScanBaseline(&w); };
+    const int requests = CallsPerRound(request);
+    const int floors = CallsPerRound(floor);
+#if LEXAMUND_BENCH_HOST_ONLY
+    auto hostOnly = [&request] {
+        gLineSearchPath = kSearchNothing;
+        request();
+        gLineSearchPath = nullptr;
+    };
+    const int hostOnlys = CallsPerRound(hostOnly);
+#endif
+    row.request = row.floor = 1e300;
+    for (int round = 0; round < rounds; ++round) {
+        row.request = std::min(row.request, RoundNanoseconds(request, requests));
+        row.floor = std::min(row.floor, RoundNanoseconds(floor, floors));
+#if LEXAMUND_BENCH_HOST_ONLY
+        const double time = RoundNanoseconds(hostOnly, hostOnlys);
+        row.hostOnly = round == 0 ? time : std::min(row.hostOnly, time);
+#endif
+    }
+    gPlatform = kDefaultPlatform;
+    return row;
+}
+
+// ---- The table ----
+
+// The derived figures of a row.
+struct Derived {
+    double engine, perFloor, perWordStart, target;
+    bool pass;
+};
+
+Derived Derive(const Row& r) {
+    Derived d{};
+    if (r.hostOnly < 0) return d;
+    d.engine = r.request - r.hostOnly;
+    d.perFloor = d.engine / r.floor;
+    d.perWordStart = r.wordStarts == 0 ? 0 : d.engine / static_cast<double>(r.wordStarts);
+    d.target = kTargetFloors * r.floor + kTargetNsPerWordStart * static_cast<double>(r.wordStarts);
+    d.pass = d.engine <= d.target;
+    return d;
+}
+
+void PrintHeader() {
+    std::printf("%s: times in microseconds (best of the rounds); target = %.0f x floor + %.0f "
+                "ns x W\n",
+                kBuild, kTargetFloors, kTargetNsPerWordStart);
+    std::printf("%-11s %10s %10s %10s %9s %8s %8s %7s %10s %5s\n", "workload", "request",
+                "host-only", "engine", "floor", "eng/flr", "W", "ns/W", "target", "pass");
+}
+
+void PrintRow(const Row& r) {
+    const char* note = r.completed ? "" : "  (the request completed nothing)";
+    if (r.hostOnly < 0) {
+        std::printf("%-11s %10.1f %10s %10s %9.1f %8s %8zu %7s %10s %5s%s\n", r.name.c_str(),
+                    r.request / 1e3, "-", "-", r.floor / 1e3, "-", r.wordStarts, "-", "-", "-",
+                    note);
+    } else {
+        const Derived d = Derive(r);
+        std::printf("%-11s %10.1f %10.1f %10.1f %9.1f %8.1f %8zu %7.1f %10.1f %5s%s\n",
+                    r.name.c_str(), r.request / 1e3, r.hostOnly / 1e3, d.engine / 1e3,
+                    r.floor / 1e3, d.perFloor, r.wordStarts, d.perWordStart, d.target / 1e3,
+                    d.pass ? "yes" : "NO", note);
+    }
+    std::fflush(stdout);
+}
+
+constexpr const char* kTsvHeader = "build\tworkload\trequest_ns\thost_only_ns\tengine_ns\tfloor_ns"
+                                   "\tengine_per_floor\tword_starts\tns_per_word_start\ttarget_ns"
+                                   "\tpass\n";
+
+// One tab-separated line per row; the derived columns are empty without a host-only time.
+void WriteTsvRow(std::FILE* out, const Row& r) {
+    std::fprintf(out, "%s\t%s\t%.0f\t", kBuild, r.name.c_str(), r.request);
+    if (r.hostOnly < 0) {
+        std::fprintf(out, "\t\t%.0f\t\t%zu\t\t\t\n", r.floor, r.wordStarts);
         return;
     }
-    const double baseline = BaselineNanoseconds(w, MemchrBaseline);
-    const double scan = BaselineNanoseconds(w, ScanBaseline);
-    gNodes = {};
-    using Clock = std::chrono::steady_clock;
-    const auto start = Clock::now();
-    for (auto _ : state)
-        benchmark::DoNotOptimize(Request(host, w));
-    const std::chrono::duration<double, std::nano> spent = Clock::now() - start;
-    const auto iterations = static_cast<double>(state.iterations());
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * w.scannedBytes));
-    state.counters["scanned_bytes"] = static_cast<double>(w.scannedBytes);
-    state.counters["baseline_us"] = baseline / 1000.0;
-    state.counters["ratio"] = spent.count() / iterations / baseline;
-    state.counters["ratio_scan"] = spent.count() / iterations / scan;
-    state.counters["nodes"] = static_cast<double>(gNodes.made) / iterations;
-    state.counters["peak_nodes"] = static_cast<double>(gNodes.peak);
-    state.counters["leaked"] = static_cast<double>(gNodes.live);
-    gPlatform = kDefaultPlatform;
+    const Derived d = Derive(r);
+    std::fprintf(out, "%.0f\t%.0f\t%.0f\t%.2f\t%zu\t%.2f\t%.0f\t%s\n", r.hostOnly, d.engine,
+                 r.floor, d.perFloor, r.wordStarts, d.perWordStart, d.target,
+                 d.pass ? "yes" : "no");
 }
 
-void BM_Baseline(benchmark::State& state, const std::string& name, BaselinePass pass) {
-    static Workload w;
-    if (w.name != name) w = MakeWorkload(name);
-    for (auto _ : state)
-        benchmark::DoNotOptimize(pass(&w));
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * w.scannedBytes));
-}
+// ---- Modes ----
 
 // One request and one pass of each baseline, nothing timed: for bench/callgrind.sh and
-// tools/test.sh. Fails unless the request ran and released every node.
+// tools/test.sh. Fails unless the request completed a word and released every node.
 int OneRequest(const std::string& name) {
     const Workload w = MakeWorkload(name);
     if (w.lines.empty()) {
@@ -124,30 +226,75 @@ int OneRequest(const std::string& name) {
     TestHost host;
     Prepare(host, w);
     const std::int32_t result = Request(host, w);
+    const bool completed = Completed(host, w);
     const std::size_t hits = MemchrBaseline(&w);
     const std::size_t zeros = ScanBaseline(&w);
-    std::printf("%s scanned_bytes=%zu result=%d nodes=%zu hits=%zu zeros=%zu\n", name.c_str(),
-                w.scannedBytes, result, gNodes.made, hits, zeros);
-    return result == 1 && gNodes.live == 0 ? 0 : 1;
+    std::printf("%s %s scanned_bytes=%zu result=%d completed=%d nodes=%zu live=%zu hits=%zu "
+                "zeros=%zu word_starts=%zu\n",
+                kBuild, name.c_str(), w.scannedBytes, result, completed ? 1 : 0, gNodes.made,
+                gNodes.live, hits, zeros, CountWordStarts(w));
+    gPlatform = kDefaultPlatform;
+    return result == 1 && completed && gNodes.live == 0 ? 0 : 1;
+}
+
+// Measures the named workloads (all when none are named) and prints the table.
+int Table(const std::vector<std::string>& names, int rounds, const char* tsvPath) {
+    std::FILE* tsv = nullptr;
+    if (tsvPath != nullptr && (tsv = std::fopen(tsvPath, "wb")) == nullptr) {
+        std::fprintf(stderr, "cannot write %s\n", tsvPath);
+        return 2;
+    }
+    if (tsv != nullptr) std::fputs(kTsvHeader, tsv);
+    PrintHeader();
+    int status = 0;
+    for (const std::string& name : names.empty() ? WorkloadNames() : names) {
+        const Workload w = MakeWorkload(name);
+        if (w.lines.empty()) {
+            std::fprintf(stderr, "unknown workload %s\n", name.c_str());
+            status = 2;
+            continue;
+        }
+        const Row row = Measure(w, rounds);
+        PrintRow(row);
+        if (tsv != nullptr) WriteTsvRow(tsv, row);
+        if (!row.completed) status = 1;
+    }
+    if (tsv != nullptr) std::fclose(tsv);
+    return status;
+}
+
+// The text after option in arg, or null when arg is not that option.
+const char* OptionValue(const char* arg, const char* option) {
+    const std::size_t length = std::strlen(option);
+    return std::strncmp(arg, option, length) == 0 ? arg + length : nullptr;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    constexpr const char* kOneRequest = "--one-request=";
-    if (argc == 2 && std::strncmp(argv[1], kOneRequest, std::strlen(kOneRequest)) == 0) {
-        return OneRequest(argv[1] + std::strlen(kOneRequest));
+    std::vector<std::string> names;
+    const char* tsvPath = nullptr;
+    int rounds = kDefaultRounds;
+    for (int i = 1; i < argc; ++i) {
+        if (const char* name = OptionValue(argv[i], "--one-request=")) return OneRequest(name);
+        if (std::strcmp(argv[i], "--list") == 0) {
+            for (const std::string& name : WorkloadNames())
+                std::printf("%s\n", name.c_str());
+            return 0;
+        }
+        if (const char* path = OptionValue(argv[i], "--tsv=")) {
+            tsvPath = path;
+        } else if (const char* count = OptionValue(argv[i], "--rounds=")) {
+            rounds = std::max(1, std::atoi(count));
+        } else if (argv[i][0] == '-') {
+            std::fprintf(stderr,
+                         "usage: %s [--tsv=FILE] [--rounds=N] [WORKLOAD...] | --list | "
+                         "--one-request=WORKLOAD\n",
+                         argv[0]);
+            return 2;
+        } else {
+            names.emplace_back(argv[i]);
+        }
     }
-    for (const std::string& name : WorkloadNames()) {
-        benchmark::RegisterBenchmark(("request/" + name).c_str(), BM_Request, name)
-            ->Unit(benchmark::kMicrosecond);
-        benchmark::RegisterBenchmark(("memchr/" + name).c_str(), BM_Baseline, name, MemchrBaseline)
-            ->Unit(benchmark::kMicrosecond);
-        benchmark::RegisterBenchmark(("scan/" + name).c_str(), BM_Baseline, name, ScanBaseline)
-            ->Unit(benchmark::kMicrosecond);
-    }
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return Table(names, rounds, tsvPath);
 }

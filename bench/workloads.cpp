@@ -1,16 +1,11 @@
-// Builds the benchmark documents: the project's own sources, distinct words, one repeated
-// letter, Russian text in code page 866, and very long lines.
+// Builds the benchmark documents: generated C-like source, distinct words, one repeated
+// letter, repeated short words, long words that differ only at the end, Russian text in
+// code page 866 and in Windows-1251, and very long lines.
 #include "bench/workloads.h"
+#include "testhost/testhost.h" // the host's table conversions
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-
-#ifndef LEXAMUND_SOURCE_DIR
-#define LEXAMUND_SOURCE_DIR "."
-#endif
 
 namespace {
 
@@ -22,49 +17,153 @@ struct Random {
         return state >> 8;
     }
     std::size_t Below(std::size_t bound) { return Next() % bound; }
+    template <std::size_t N> const char* Pick(const char* const (&words)[N]) {
+        return words[Below(N)];
+    }
 };
 
-// The text of every source file of the plug-in and the test host, in path order.
-std::string ProjectSources() {
-    namespace fs = std::filesystem;
-    std::vector<fs::path> files;
-    for (const char* dir : {"engine", "host", "platform", "shell", "testhost"}) {
-        const fs::path root = fs::path(LEXAMUND_SOURCE_DIR) / dir;
-        if (!fs::exists(root)) continue;
-        for (const auto& entry : fs::directory_iterator(root)) {
-            const auto ext = entry.path().extension();
-            if (ext == ".cpp" || ext == ".h") files.push_back(entry.path());
-        }
+// ---- Generated source text ----
+
+const char* const kVerbs[] = {
+    "get",    "set",  "Read",  "Write",  "find",  "make",  "search",  "start",  "Reset", "Release",
+    "Render", "scan", "store", "select", "send",  "show",  "sort",    "split",  "skip",  "Reserve",
+    "Resize", "load", "save",  "parse",  "check", "count", "getLine", "Remove", "stop",  "add"};
+const char* const kNouns[] = {"Value",  "Line",   "Record", "Reader",   "Size",   "State",
+                              "Text",   "Buffer", "Count",  "Word",     "Node",   "Prefix",
+                              "Cursor", "Menu",   "Table",  "Result",   "Range",  "Settings",
+                              "Source", "Screen", "Status", "String",   "Key",    "Item",
+                              "Length", "Offset", "Column", "Registry", "Window", "Event"};
+const char* const kTypes[] = {"int",          "std::size_t",   "std::string",      "const char*",
+                              "bool",         "std::uint32_t", "Record",           "const Reader&",
+                              "State*",       "unsigned char", "std::int32_t",     "auto",
+                              "const Table&", "char*",         "std::vector<int>", "double"};
+const char* const kLocals[] = {"i",      "n",      "size",   "start",  "result", "count",  "line",
+                               "text",   "state",  "record", "status", "length", "offset", "value",
+                               "key",    "sum",    "scale",  "source", "reader", "entry",  "word",
+                               "buffer", "cursor", "table",  "item",   "first",  "last",   "step"};
+const char* const kProse[] = {"the",   "a",      "of",     "to",      "is",     "and",   "when",
+                              "each",  "line",   "word",   "returns", "reads",  "sets",  "size",
+                              "state", "value",  "search", "start",   "reset",  "first", "last",
+                              "every", "record", "it",     "so",      "that",   "not",   "only",
+                              "one",   "more",   "than",   "get",     "Reader", "stays", "since"};
+const char* const kOperators[] = {"==", "!=", "<", ">", "<=", ">="};
+
+constexpr int kMaxDepth = 4;       // block nesting of the generated code
+constexpr std::size_t kIndent = 4; // blanks per level
+
+// An identifier: a verb and a noun in camel case, or the noun alone.
+std::string Identifier(Random& r) {
+    const char* verb = r.Pick(kVerbs);
+    std::string noun = r.Pick(kNouns);
+    if (r.Below(5) == 0) return noun;
+    return verb + noun;
+}
+
+// A short expression: a number, a local, a call, a member call, sizeof or a string.
+std::string Expression(Random& r) {
+    switch (r.Below(6)) {
+    case 0:
+        return std::to_string(r.Below(1024));
+    case 1:
+        return r.Pick(kLocals);
+    case 2:
+        return Identifier(r) + "(" + r.Pick(kLocals) + ")";
+    case 3:
+        return std::string(r.Pick(kLocals)) + "." + Identifier(r) + "()";
+    case 4:
+        return std::string("sizeof(") + r.Pick(kTypes) + ")";
+    default:
+        return std::string("\"") + r.Pick(kProse) + " " + r.Pick(kProse) + "\"";
     }
-    std::sort(files.begin(), files.end());
-    std::string text;
-    for (const auto& file : files) {
-        std::ifstream in(file, std::ios::binary);
-        std::ostringstream contents;
-        contents << in.rdbuf();
-        text += contents.str();
-    }
+}
+
+// A comment of a few words.
+std::string Comment(Random& r) {
+    std::string text = "//";
+    for (std::size_t i = 0, n = 4 + r.Below(10); i < n; ++i)
+        text += std::string(" ") + r.Pick(kProse);
     return text;
 }
 
-// The sources' lines, cut to 1023 bytes, repeated until there are count of them.
+// One statement inside a function body.
+std::string Statement(Random& r) {
+    switch (r.Below(5)) {
+    case 0:
+        return std::string(r.Pick(kTypes)) + " " + r.Pick(kLocals) + " = " + Expression(r) + ";";
+    case 1:
+        return Identifier(r) + "(" + Expression(r) + ", " + Expression(r) + ");";
+    case 2:
+        return std::string("if (") + r.Pick(kLocals) + " " + r.Pick(kOperators) + " " +
+               Expression(r) + ") return " + Expression(r) + ";";
+    case 3:
+        return std::string(r.Pick(kLocals)) + " += " + Expression(r) + ";";
+    default:
+        return "return " + Expression(r) + ";";
+    }
+}
+
+// The line that opens a block inside a function.
+std::string BlockStart(Random& r) {
+    if (r.Below(2) == 0) {
+        return std::string("for (std::size_t i = 0; i < ") + r.Pick(kLocals) + ".size(); ++i) {";
+    }
+    return std::string("if (") + Expression(r) + " " + r.Pick(kOperators) + " " + Expression(r) +
+           ") {";
+}
+
+// A line at file level: blank, comment, include, or a function header (opens a block).
+std::string FileLevelLine(Random& r, int& depth) {
+    switch (r.Below(6)) {
+    case 0:
+        return "";
+    case 1:
+    case 2:
+        return Comment(r);
+    case 3:
+        return std::string("#include \"") + r.Pick(kProse) + "/" + Identifier(r) + ".h\"";
+    default:
+        break;
+    }
+    depth = 1;
+    return std::string(r.Pick(kTypes)) + " " + Identifier(r) + "(" + r.Pick(kTypes) + " " +
+           r.Pick(kLocals) + ", " + r.Pick(kTypes) + " " + r.Pick(kLocals) + ") {";
+}
+
+// A line inside a function: a statement, a comment, or a block opened or closed.
+std::string BodyLine(Random& r, int& depth) {
+    const std::size_t pick = r.Below(10);
+    if (pick == 0) {
+        --depth;
+        return "}";
+    }
+    if (pick == 1 && depth < kMaxDepth) {
+        ++depth;
+        return BlockStart(r);
+    }
+    return pick == 2 ? Comment(r) : Statement(r);
+}
+
+// Lines of generated C-like code (blocks, statements, comments), each indented by its
+// depth and cut to 1023 bytes; the same lines on every machine.
 std::vector<std::string> SourceLines(std::size_t count) {
-    std::vector<std::string> all;
-    std::istringstream in(ProjectSources());
-    for (std::string line; std::getline(in, line);)
-        all.push_back(line.substr(0, kLineBytes));
-    if (all.empty()) all.push_back("static int sample = getValue(Reader);");
+    Random random{2001};
     std::vector<std::string> lines;
-    for (std::size_t i = 0; i < count; ++i)
-        lines.push_back(all[i % all.size()]);
+    int depth = 0;
+    while (lines.size() < count) {
+        const int outer = depth;
+        std::string text = depth == 0 ? FileLevelLine(random, depth) : BodyLine(random, depth);
+        const auto indent = kIndent * static_cast<std::size_t>(std::min(outer, depth));
+        if (!text.empty()) text.insert(0, indent, ' ');
+        lines.push_back(text.substr(0, kLineBytes));
+    }
     return lines;
 }
 
-// Lines of 100,000 bytes cut from the sources joined by blanks.
+// Lines of 100,000 bytes cut from the generated source joined by blanks.
 std::vector<std::string> LongLines(std::size_t count) {
-    std::string text = ProjectSources();
-    std::replace(text.begin(), text.end(), '\n', ' ');
-    if (text.empty()) text = "static int sample = getValue(Reader); ";
+    std::string text;
+    for (const std::string& line : SourceLines(kWindowLines))
+        text += line + ' ';
     std::string line;
     while (line.size() < kLongLineBytes)
         line += text;
@@ -77,27 +176,68 @@ std::vector<std::string> LongLines(std::size_t count) {
     return lines;
 }
 
-// Lines of 1023 bytes of blank-separated words 'q' + five letters, all different.
-std::vector<std::string> DistinctLines(std::size_t count) {
+// ---- Word lists ----
+
+// Lines of 1023 bytes: blank-separated words, the next word of the sequence each time,
+// as many as fit up to perLine; the rest of the line is blanks.
+template <typename NextWord>
+std::vector<std::string> WordLines(std::size_t count, std::size_t perLine, NextWord next) {
     std::vector<std::string> lines;
-    std::uint32_t serial = 0;
+    std::string word = next();
     for (std::size_t i = 0; i < count; ++i) {
         std::string line;
-        for (;;) {
-            char word[7] = {'q'};
-            for (std::uint32_t k = 0, n = serial; k < 5; ++k, n /= 26) {
-                word[5 - k] = static_cast<char>('a' + n % 26);
-            }
-            if (line.size() + (line.empty() ? 6 : 7) > kLineBytes) break;
+        for (std::size_t k = 0; k < perLine; ++k) {
+            if (line.size() + (line.empty() ? 0 : 1) + word.size() > kLineBytes) break;
             if (!line.empty()) line += ' ';
-            line.append(word, 6);
-            ++serial;
+            line += word;
+            word = next();
         }
         line.resize(kLineBytes, ' ');
         lines.push_back(line);
     }
     return lines;
 }
+
+// 'q' + five letters, all different.
+std::vector<std::string> DistinctLines(std::size_t count) {
+    std::uint32_t serial = 0;
+    return WordLines(count, kLineBytes, [&serial] {
+        std::string word = "q";
+        for (std::uint32_t k = 0, n = serial++; k < 5; ++k, n /= 26)
+            word.insert(1, 1, static_cast<char>('a' + n % 26));
+        return word;
+    });
+}
+
+constexpr std::uint32_t kRepeatedWords = 149; // distinct words: the menu's 150 never fill
+constexpr std::size_t kRepeatedPerLine = 255;
+
+// 'q' + two letters, 255 to a line, drawn in turn from 149 distinct words.
+std::vector<std::string> RepeatedLines(std::size_t count) {
+    std::uint32_t serial = 0;
+    return WordLines(count, kRepeatedPerLine, [&serial] {
+        const std::uint32_t n = serial++ % kRepeatedWords;
+        return std::string{'q', static_cast<char>('a' + n / 26), static_cast<char>('a' + n % 26)};
+    });
+}
+
+constexpr std::size_t kLongWordLength = 31; // the longest candidate word
+constexpr const char* kLongWordStem = "qwertyuiopasdfghjklzxcvbnmqwer"; // 30 letters
+constexpr const char* kLongWordEnds = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
+
+// Words of 31 letters that share their first 30 and differ in the last (52 of them), so
+// that telling two apart takes the whole word; 32 to a line.
+std::vector<std::string> LongWordLines(std::size_t count) {
+    std::size_t serial = 0;
+    const std::size_t ends = std::strlen(kLongWordEnds);
+    return WordLines(count, kLineBytes, [&serial, ends] {
+        std::string word = kLongWordStem;
+        word += kLongWordEnds[serial++ % ends];
+        return word.substr(0, kLongWordLength);
+    });
+}
+
+// ---- Russian text ----
 
 // UTF-8 Russian text to code page 866 (only the letters that occur here, and ASCII).
 std::string ToCp866(const std::string& utf8) {
@@ -125,8 +265,16 @@ std::string ToCp866(const std::string& utf8) {
     return out;
 }
 
-// Prose-like lines of 40 to 200 bytes drawn from a fixed Russian vocabulary.
-std::vector<std::string> CyrillicLines(std::size_t count) {
+// Code page 866 text as the host keeps it in a Windows-1251 file.
+std::string ToWin1251(std::string text) {
+    for (char& c : text)
+        c = static_cast<char>(OemToWin1251(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// Prose-like lines of 40 to 200 bytes in code page 866 drawn from a fixed Russian
+// vocabulary; seed picks the text.
+std::vector<std::string> CyrillicLines(std::size_t count, std::uint32_t seed) {
     static const char* const kWords[] = {
         "привет",  "природа", "программа", "проверка", "правило", "пример",  "простой", "против",
         "прошлый", "предмет", "приказ",    "прыжок",   "пора",    "после",   "потом",   "дерево",
@@ -139,7 +287,7 @@ std::vector<std::string> CyrillicLines(std::size_t count) {
     std::vector<std::string> vocabulary;
     for (const char* word : kWords)
         vocabulary.push_back(ToCp866(word));
-    Random random{866};
+    Random random{seed};
     std::vector<std::string> lines;
     for (std::size_t i = 0; i < count; ++i) {
         const std::size_t target = 40 + random.Below(160);
@@ -154,13 +302,25 @@ std::vector<std::string> CyrillicLines(std::size_t count) {
     return lines;
 }
 
-// Makes the last line the cursor's: its text cut to leave room, a blank, the prefix.
+// The same kind of text stored in Windows-1251.
+std::vector<std::string> Win1251Lines(std::size_t count) {
+    std::vector<std::string> lines = CyrillicLines(count, 1251);
+    for (std::string& line : lines)
+        line = ToWin1251(line);
+    return lines;
+}
+
+// ---- The cursor ----
+
+// Makes the last line the cursor's: its text cut to leave room, a blank, the prefix (as
+// the host stores it).
 void PlaceCursor(Workload& w) {
+    const std::string stored = w.win1251 ? ToWin1251(w.prefix) : w.prefix;
     std::string& last = w.lines.back();
-    const std::size_t room = kLineBytes - w.prefix.size() - 1;
+    const std::size_t room = kLineBytes - stored.size() - 1;
     if (last.size() > room) last.resize(room);
     last += ' ';
-    last += w.prefix;
+    last += stored;
     w.cursorLine = static_cast<std::int32_t>(w.lines.size()) - 1;
     w.cursorColumn = static_cast<std::int32_t>(last.size());
     w.cursorText = last;
@@ -171,36 +331,53 @@ void PlaceCursor(Workload& w) {
     w.scannedBytes += last.size();
 }
 
+// Fills the workload's prefix and lines by name; false for an unknown name.
+bool FillWorkload(Workload& w) {
+    const std::string& name = w.name;
+    if (name.rfind("source/", 0) == 0 && name.size() > 7) {
+        w.prefix = name.substr(7);
+        w.lines = SourceLines(kWindowLines);
+    } else if (name == "distinct") {
+        w.prefix = "q";
+        w.lines = DistinctLines(kWindowLines);
+    } else if (name == "same") {
+        w.prefix = "a";
+        w.lines.assign(kWindowLines, std::string(kLineBytes, 'a'));
+    } else if (name == "repeated") {
+        w.prefix = "q";
+        w.lines = RepeatedLines(kWindowLines);
+    } else if (name == "long-words") {
+        w.prefix = "q";
+        w.lines = LongWordLines(kWindowLines);
+    } else if (name == "cyrillic") {
+        w.prefix = ToCp866("пр");
+        w.lines = CyrillicLines(kWindowLines, 866);
+    } else if (name == "1251") {
+        w.prefix = ToCp866("пр");
+        w.win1251 = true;
+        w.lines = Win1251Lines(kWindowLines);
+    } else if (name == "long-lines") {
+        w.prefix = "s";
+        w.lines = LongLines(kWindowLines);
+    } else {
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 const std::vector<std::string>& WorkloadNames() {
     static const std::vector<std::string> names = {
-        "source/s", "source/get", "source/Re", "distinct", "same", "cyrillic", "long-lines"};
+        "source/s", "source/get", "source/Re", "distinct", "same",
+        "repeated", "long-words", "cyrillic",  "1251",     "long-lines"};
     return names;
 }
 
 Workload MakeWorkload(const std::string& name) {
     Workload w;
     w.name = name;
-    if (name.rfind("source/", 0) == 0) {
-        w.prefix = name.substr(7);
-        w.lines = SourceLines(kWindowLines);
-    } else if (name == "distinct") {
-        w.prefix = ToCp866("q");
-        w.lines = DistinctLines(kWindowLines);
-    } else if (name == "same") {
-        w.prefix = ToCp866("a");
-        w.lines.assign(kWindowLines, std::string(kLineBytes, 'a'));
-    } else if (name == "cyrillic") {
-        w.prefix = ToCp866("пр");
-        w.lines = CyrillicLines(kWindowLines);
-    } else if (name == "long-lines") {
-        w.prefix = ToCp866("s");
-        w.lines = LongLines(kWindowLines);
-    } else {
-        return w;
-    }
-    PlaceCursor(w);
+    if (FillWorkload(w)) PlaceCursor(w);
     return w;
 }
 
@@ -213,10 +390,31 @@ std::size_t ReadLength(const Workload& w, std::size_t i) {
     return std::min(length, static_cast<std::size_t>(w.cursorColumn));
 }
 
+// A word character with Numbers off: a Latin letter or any byte from 0x80.
+bool IsWordByte(unsigned char byte) {
+    return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') || byte >= 0x80;
+}
+
 } // namespace
 
+std::size_t CountWordStarts(const Workload& workload) {
+    const auto first = static_cast<unsigned char>(workload.prefix[0]);
+    std::size_t starts = 0;
+    for (std::size_t i = 0; i <= static_cast<std::size_t>(workload.cursorLine); ++i) {
+        bool afterWord = false;
+        for (std::size_t k = 0, n = ReadLength(workload, i); k < n; ++k) {
+            auto byte = static_cast<unsigned char>(workload.lines[i][k]);
+            if (workload.win1251) byte = Win1251ToOem(byte);
+            starts += byte == first && !afterWord;
+            afterWord = IsWordByte(byte);
+        }
+    }
+    return starts;
+}
+
 extern "C" std::size_t MemchrBaseline(const Workload* workload) {
-    const int first = static_cast<unsigned char>(workload->prefix[0]);
+    auto first = static_cast<unsigned char>(workload->prefix[0]);
+    if (workload->win1251) first = OemToWin1251(first);
     std::size_t hits = 0;
     for (std::size_t i = 0; i <= static_cast<std::size_t>(workload->cursorLine); ++i) {
         const char* p = workload->lines[i].data();

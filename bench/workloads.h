@@ -13,9 +13,10 @@ inline constexpr std::size_t kReadBytes = 1024; // what a request reads of a lin
 
 // A document whose last line holds the cursor, right after the prefix.
 struct Workload {
-    std::string name; // "source/get", "distinct", ...
-    std::string prefix;
-    std::vector<std::string> lines;
+    std::string name;     // "source/get", "distinct", ...
+    std::string prefix;   // as the plug-in sees it: code page 866
+    bool win1251 = false; // lines (and the prefix in the cursor's line) stored in Windows-1251
+    std::vector<std::string> lines; // as the host keeps them
     std::int32_t cursorLine = 0;
     std::int32_t cursorColumn = 0;
     std::string cursorText;       // the cursor's line, to restore after an insertion
@@ -29,10 +30,14 @@ const std::vector<std::string>& WorkloadNames();
 // Builds the named workload; an unknown name gives an empty one.
 Workload MakeWorkload(const std::string& name);
 
+// The number of word starts (Numbers off) in the bytes a request reads, after conversion,
+// whose byte is the prefix's first: the places where the line search has work to do.
+std::size_t CountWordStarts(const Workload& workload);
+
 // The baseline: reads the same bytes as a request once, with memchr for the prefix's first
-// byte, and returns the number of hits.
+// byte (as stored), and returns the number of hits.
 extern "C" std::size_t MemchrBaseline(const Workload* workload);
 
-// A stricter floor: reads the same bytes once with one memchr per line, for a byte that
-// never occurs, so that it costs the same however often the prefix's first byte occurs.
+// The floor: reads the same bytes once with one memchr per line, for a byte that never
+// occurs, so that it costs the same however often the prefix's first byte occurs.
 extern "C" std::size_t ScanBaseline(const Workload* workload);
