@@ -18,6 +18,8 @@ void PrepareLineSearch(LineSearch& search, const char* prefix) {
     search.length = static_cast<std::uint32_t>(length);
     search.prefixBits = length >= 32 ? ~0u : (1u << length) - 1;
     search.numbers = gSettings.numbers != 0;
+    if (gLineSearchPath == nullptr) gLineSearchPath = FastestLineSearchPath();
+    search.path = gLineSearchPath;
     search.possible = length >= 1 && length < kMaxWordLength;
     for (std::size_t i = 0; i < length; ++i) {
         if (kExtractionTable[search.prefix[i]] == 0) search.possible = false;
@@ -93,12 +95,10 @@ struct Sse2Lanes {
         return _mm_movemask_epi8(_mm_cmpeq_epi8(least, _mm_setzero_si128())) != 0;
     }
     LEXAMUND_SSE2 static std::uint32_t Zeros(Block a) { return Equal(a, Splat(0)); }
-    template <bool kNumbers>
-    LEXAMUND_SSE2 static std::uint32_t WordChars(Block a, const Classes& c) {
-        return WordCharMask(a.low, kNumbers, c) | WordCharMask(a.high, kNumbers, c) << 16;
-    }
-    LEXAMUND_SSE2 static std::uint32_t WordBytes(Block a, const Classes& c) {
-        return ExtractionMask(a.low, c) | ExtractionMask(a.high, c) << 16;
+    template <bool kNumbers> LEXAMUND_SSE2 static ByteMasks Classify(Block a, const Classes& c) {
+        const ByteMasks low = ClassifyBytes(a.low, kNumbers, c);
+        const ByteMasks high = ClassifyBytes(a.high, kNumbers, c);
+        return {low.word | high.word << 16, low.taken | high.taken << 16};
     }
 };
 
@@ -118,12 +118,8 @@ struct Avx2Lanes {
     }
     LEXAMUND_AVX2 static std::uint32_t Zeros(Block a) { return Equal(a, Splat(0)); }
     LEXAMUND_AVX2 static bool AnyZero(Block a) { return Zeros(a) != 0; }
-    template <bool kNumbers>
-    LEXAMUND_AVX2 static std::uint32_t WordChars(Block a, const Classes& c) {
-        return WordCharMask(a, kNumbers, c);
-    }
-    LEXAMUND_AVX2 static std::uint32_t WordBytes(Block a, const Classes& c) {
-        return ExtractionMask(a, c);
+    template <bool kNumbers> LEXAMUND_AVX2 static ByteMasks Classify(Block a, const Classes& c) {
+        return ClassifyBytes(a, kNumbers, c);
     }
 };
 
@@ -186,14 +182,6 @@ LineSearchPath FastestLineSearchPath() {
     if (ProcessorRunsSse2()) return SearchLineSse2;
 #endif
     return SearchLinePlain;
-}
-
-void SearchLine(const LineSearch& search, const unsigned char* text, std::size_t length,
-                bool padded) {
-    if (gLineSearchPath == nullptr) gLineSearchPath = FastestLineSearchPath();
-    SyncCandidateIndex();
-    if (CandidateListFull()) return;
-    gLineSearchPath(search, text, length, padded);
 }
 
 void HarvestLine(const char* lineText, const char* prefix) {

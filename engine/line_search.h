@@ -5,27 +5,13 @@
 // per request and runs it on each line; the path is picked once, by what the processor offers.
 #pragma once
 
+#include "engine/candidates.h"
 #include "engine/engine.h"
 
 #include <cstddef>
 #include <cstdint>
 
-// What one request searches for, prepared once.
-struct LineSearch {
-    alignas(16) unsigned char prefix[kPrefixSize]; // the prefix, zero-padded
-    std::uint32_t length;                          // of the prefix, 1 to 32
-    std::uint32_t prefixBits;                      // bit k set for each prefix byte k (k < length)
-    bool numbers;                                  // the Numbers setting at the request
-    bool possible; // false when no word can qualify: nothing to search
-};
-
-// Fills search from a prefix buffer and the current Numbers setting. No word can qualify
-// for a prefix of 31 bytes or more, or one holding a byte that cannot be part of a word.
-void PrepareLineSearch(LineSearch& search, const char* prefix);
-
-// Zero bytes after a padded line's text: enough for every read the search makes from a
-// position inside the text.
-inline constexpr std::size_t kLinePadding = 64;
+struct LineSearch;
 
 // A search path: offers to the candidate list every word that starts with the prefix at
 // a word start within text[0, length), stopping at a zero byte or once the list is full.
@@ -33,6 +19,25 @@ inline constexpr std::size_t kLinePadding = 64;
 // guarantees kLinePadding zero bytes after it, which saves copying the line's last bytes.
 using LineSearchPath = void (*)(const LineSearch& search, const unsigned char* text,
                                 std::size_t length, bool padded);
+
+// What one request searches for, prepared once.
+struct LineSearch {
+    alignas(16) unsigned char prefix[kPrefixSize]; // the prefix, zero-padded
+    std::uint32_t length;                          // of the prefix, 1 to 32
+    std::uint32_t prefixBits;                      // bit k set for each prefix byte k (k < length)
+    bool numbers;                                  // the Numbers setting at the request
+    bool possible;       // false when no word can qualify: nothing to search
+    LineSearchPath path; // the path in force at the request
+};
+
+// Fills search from a prefix buffer, the current Numbers setting and the path in force
+// (picking the fastest at the first search). No word can qualify for a prefix of 31
+// bytes or more, or one holding a byte that cannot be part of a word.
+void PrepareLineSearch(LineSearch& search, const char* prefix);
+
+// Zero bytes after a padded line's text: enough for every read the search makes from a
+// position inside the text.
+inline constexpr std::size_t kLinePadding = 64;
 
 void SearchLinePlain(const LineSearch& search, const unsigned char* text, std::size_t length,
                      bool padded);
@@ -55,6 +60,10 @@ extern LineSearchPath gLineSearchPath;
 // The fastest path this processor runs: AVX2, else SSE2, else the plain one.
 LineSearchPath FastestLineSearchPath();
 
-// Runs the path in force on one line (after syncing the list's index).
-void SearchLine(const LineSearch& search, const unsigned char* text, std::size_t length,
-                bool padded);
+// Runs the request's path on one line, unless no word can qualify or the list is full.
+inline void SearchLine(const LineSearch& search, const unsigned char* text, std::size_t length,
+                       bool padded) {
+    SyncCandidateIndex();
+    if (!search.possible || CandidateListFull()) return;
+    search.path(search, text, length, padded);
+}

@@ -90,22 +90,27 @@ std::size_t PrefixLength(const char* prefix);
 
 #if LEXAMUND_HAVE_SSE2_PATH
 
-// 32 copies of a byte, as constant data.
-constexpr std::array<std::uint8_t, 32> MakeSplat(std::uint8_t byte) {
-    std::array<std::uint8_t, 32> bytes{};
-    for (auto& b : bytes)
-        b = byte;
-    return bytes;
-}
-template <std::uint8_t kByte> alignas(32) inline constexpr auto kSplat = MakeSplat(kByte);
+// The bytes of the range tests' constants, each repeated 32 times, in the order of the
+// fields of ByteClasses16 and ByteClasses32 below.
+inline constexpr std::uint8_t kClassBytes[] = {0x20, 0x80 - 'a',  0x80 + 26, 0x80 - '0', 0x80 + 10,
+                                               '_',  0x80 + 0x30, 0xA0,      0x80 + 0x10};
+inline constexpr std::size_t kClassCount = sizeof kClassBytes;
 
-// The address of kSplat<kByte>, hidden from the optimiser: it would otherwise rebuild
-// the constant from an immediate at every use, or hold it in a register that must then
-// be saved around every call. Loops load the constants once, before they start.
-template <std::uint8_t kByte> inline const std::uint8_t* SplatBytes() {
-    const std::uint8_t* bytes = kSplat<kByte>.data();
-    __asm__("" : "+r"(bytes));
-    return bytes;
+constexpr std::array<std::uint8_t, 32 * kClassCount> MakeClassTable() {
+    std::array<std::uint8_t, 32 * kClassCount> table{};
+    for (std::size_t i = 0; i < table.size(); ++i)
+        table[i] = kClassBytes[i / 32];
+    return table;
+}
+alignas(32) inline constexpr auto kClassTable = MakeClassTable();
+
+// The table's address, hidden from the optimiser: it would otherwise rebuild each
+// constant from an immediate at every use, or hold it in a register that must then be
+// saved around every call. Loops load the constants once, before they start.
+inline const std::uint8_t* ClassTable() {
+    const std::uint8_t* table = kClassTable.data();
+    __asm__("" : "+r"(table));
+    return table;
 }
 
 // The constants of the range tests, one set per vector width. Each range [lo, lo + span)
@@ -125,13 +130,13 @@ struct ByteClasses32 {
     LEXAMUND_CLASS_FIELDS(__m256i)
 };
 #undef LEXAMUND_CLASS_FIELDS
+static_assert(sizeof(ByteClasses16) == kClassCount * 16, "one field per entry of kClassBytes");
+static_assert(sizeof(ByteClasses32) == kClassCount * 32, "one field per entry of kClassBytes");
 
-#define LEXAMUND_CLASS_CONSTANTS(load)                                                             \
+#define LEXAMUND_CLASS_CONSTANTS(load, t)                                                          \
     {                                                                                              \
-        load(SplatBytes<0x20>()), load(SplatBytes<0x80 - 'a'>()), load(SplatBytes<0x80 + 26>()),   \
-            load(SplatBytes<0x80 - '0'>()), load(SplatBytes<0x80 + 10>()),                         \
-            load(SplatBytes<'_'>()), load(SplatBytes<0x80 + 0x30>()), load(SplatBytes<0xA0>()),    \
-            load(SplatBytes<0x80 + 0x10>())                                                        \
+        load(t), load(t + 32), load(t + 64), load(t + 96), load(t + 128), load(t + 160),           \
+            load(t + 192), load(t + 224), load(t + 256)                                            \
     }
 
 LEXAMUND_SSE2 inline __m128i LoadVector16(const std::uint8_t* p) {
@@ -142,56 +147,51 @@ LEXAMUND_AVX2 inline __m256i LoadVector32(const std::uint8_t* p) {
 }
 
 LEXAMUND_SSE2 inline ByteClasses16 LoadByteClasses16() {
-    return LEXAMUND_CLASS_CONSTANTS(LoadVector16);
+    const std::uint8_t* table = ClassTable();
+    return LEXAMUND_CLASS_CONSTANTS(LoadVector16, table);
 }
 LEXAMUND_AVX2 inline ByteClasses32 LoadByteClasses32() {
-    return LEXAMUND_CLASS_CONSTANTS(LoadVector32);
+    const std::uint8_t* table = ClassTable();
+    return LEXAMUND_CLASS_CONSTANTS(LoadVector32, table);
 }
 #undef LEXAMUND_CLASS_CONSTANTS
 
-// Word characters, as IsWordChar with the given Numbers setting: bit k for byte k.
-LEXAMUND_SSE2 inline unsigned WordCharMask(__m128i v, bool numbers, const ByteClasses16& c) {
-    const __m128i folded = _mm_add_epi8(_mm_or_si128(v, c.caseFold), c.letterBias);
-    __m128i word = _mm_cmplt_epi8(folded, c.letterLimit);
-    if (numbers) {
-        word = _mm_or_si128(word, _mm_cmplt_epi8(_mm_add_epi8(v, c.digitBias), c.digitLimit));
-        word = _mm_or_si128(word, _mm_cmpeq_epi8(v, c.underscore));
-    }
-    // Bytes from 0x80 are word characters: their sign bits join the mask as they are.
-    return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(word, v)));
-}
+// The word-character mask (IsWordChar with the given Numbers setting) and the word-byte
+// mask (IsExtractionChar) of 16 or 32 bytes: bit k for byte k. The two share the letter
+// and digit tests.
+struct ByteMasks {
+    std::uint32_t word;
+    std::uint32_t taken;
+};
 
-// Bytes of a taken word, as IsExtractionChar: bit k for byte k.
-LEXAMUND_SSE2 inline unsigned ExtractionMask(__m128i v, const ByteClasses16& c) {
+LEXAMUND_SSE2 inline ByteMasks ClassifyBytes(__m128i v, bool numbers, const ByteClasses16& c) {
     const __m128i folded = _mm_add_epi8(_mm_or_si128(v, c.caseFold), c.letterBias);
-    __m128i taken = _mm_cmplt_epi8(folded, c.letterLimit);
-    taken = _mm_or_si128(taken, _mm_cmplt_epi8(_mm_add_epi8(v, c.digitBias), c.digitLimit));
+    const __m128i letters = _mm_cmplt_epi8(folded, c.letterLimit);
+    const __m128i digits = _mm_cmplt_epi8(_mm_add_epi8(v, c.digitBias), c.digitLimit);
+    __m128i word = letters;
+    if (numbers) word = _mm_or_si128(_mm_or_si128(word, digits), _mm_cmpeq_epi8(v, c.underscore));
+    __m128i taken = _mm_or_si128(letters, digits);
     taken = _mm_or_si128(taken, _mm_cmplt_epi8(v, c.upperLimit));
     taken = _mm_or_si128(taken, _mm_cmplt_epi8(_mm_add_epi8(v, c.lowerBias), c.lowerLimit));
-    return static_cast<unsigned>(_mm_movemask_epi8(taken));
+    // Bytes from 0x80 are word characters: their sign bits join the mask as they are.
+    return {static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_or_si128(word, v))),
+            static_cast<std::uint32_t>(_mm_movemask_epi8(taken))};
 }
 
-// The same, 32 bytes at a time.
-LEXAMUND_AVX2 inline std::uint32_t WordCharMask(__m256i v, bool numbers, const ByteClasses32& c) {
+LEXAMUND_AVX2 inline ByteMasks ClassifyBytes(__m256i v, bool numbers, const ByteClasses32& c) {
     const __m256i folded = _mm256_add_epi8(_mm256_or_si256(v, c.caseFold), c.letterBias);
-    __m256i word = _mm256_cmpgt_epi8(c.letterLimit, folded);
+    const __m256i letters = _mm256_cmpgt_epi8(c.letterLimit, folded);
+    const __m256i digits = _mm256_cmpgt_epi8(c.digitLimit, _mm256_add_epi8(v, c.digitBias));
+    __m256i word = letters;
     if (numbers) {
-        const __m256i digits = _mm256_cmpgt_epi8(c.digitLimit, _mm256_add_epi8(v, c.digitBias));
-        word = _mm256_or_si256(word, digits);
-        word = _mm256_or_si256(word, _mm256_cmpeq_epi8(v, c.underscore));
+        word = _mm256_or_si256(_mm256_or_si256(word, digits), _mm256_cmpeq_epi8(v, c.underscore));
     }
-    return static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_or_si256(word, v)));
-}
-
-LEXAMUND_AVX2 inline std::uint32_t ExtractionMask(__m256i v, const ByteClasses32& c) {
-    const __m256i folded = _mm256_add_epi8(_mm256_or_si256(v, c.caseFold), c.letterBias);
-    __m256i taken = _mm256_cmpgt_epi8(c.letterLimit, folded);
-    taken =
-        _mm256_or_si256(taken, _mm256_cmpgt_epi8(c.digitLimit, _mm256_add_epi8(v, c.digitBias)));
+    __m256i taken = _mm256_or_si256(letters, digits);
     taken = _mm256_or_si256(taken, _mm256_cmpgt_epi8(c.upperLimit, v));
     taken =
         _mm256_or_si256(taken, _mm256_cmpgt_epi8(c.lowerLimit, _mm256_add_epi8(v, c.lowerBias)));
-    return static_cast<std::uint32_t>(_mm256_movemask_epi8(taken));
+    return {static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_or_si256(word, v))),
+            static_cast<std::uint32_t>(_mm256_movemask_epi8(taken))};
 }
 
 #endif

@@ -19,7 +19,9 @@ constexpr unsigned char kQuestion = '?';
 
 } // namespace
 
-unsigned char Win1251ToOem(unsigned char byte) {
+namespace {
+
+constexpr unsigned char ConvertWin1251Byte(unsigned char byte) {
     if (byte < 0x80) return byte;
     if (byte >= 0xC0 && byte <= 0xEF) return static_cast<unsigned char>(byte - 0x40);
     if (byte >= 0xF0) return static_cast<unsigned char>(byte - 0x10);
@@ -28,6 +30,21 @@ unsigned char Win1251ToOem(unsigned char byte) {
     if (byte == 0xA0) return 0xFF; // no-break space
     if (byte == 0xB9) return 0xFC; // №
     return kQuestion;
+}
+
+// The whole conversion as a table: ConvertText runs over every line of a request.
+constexpr std::array<unsigned char, 256> MakeWin1251ToOem() {
+    std::array<unsigned char, 256> table{};
+    for (unsigned b = 0; b < 256; ++b)
+        table[b] = ConvertWin1251Byte(static_cast<unsigned char>(b));
+    return table;
+}
+constexpr std::array<unsigned char, 256> kWin1251ToOem = MakeWin1251ToOem();
+
+} // namespace
+
+unsigned char Win1251ToOem(unsigned char byte) {
+    return kWin1251ToOem[byte];
 }
 
 unsigned char OemToWin1251(unsigned char byte) {
@@ -351,7 +368,7 @@ void TestHost::Command(std::int32_t command, void* param) {
         if (table != CharTable::Win1251) break;
         for (std::int32_t i = 0; i < record->byteCount; ++i) {
             auto& byte = reinterpret_cast<unsigned char&>(record->buffer[i]);
-            byte = Win1251ToOem(byte);
+            byte = kWin1251ToOem[byte];
         }
         break;
     }

@@ -110,14 +110,16 @@ LEXAMUND_SSE2 Masks Classes16(const unsigned char* bytes, bool numbers) {
     const ByteClasses16 c = LoadByteClasses16();
     const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
     const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16));
-    return {WordCharMask(low, numbers, c) | WordCharMask(high, numbers, c) << 16,
-            ExtractionMask(low, c) | ExtractionMask(high, c) << 16};
+    const ByteMasks first = ClassifyBytes(low, numbers, c);
+    const ByteMasks second = ClassifyBytes(high, numbers, c);
+    return {first.word | second.word << 16, first.taken | second.taken << 16};
 }
 
 LEXAMUND_AVX2 Masks Classes32(const unsigned char* bytes, bool numbers) {
     const ByteClasses32 c = LoadByteClasses32();
     const __m256i all = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes));
-    return {WordCharMask(all, numbers, c), ExtractionMask(all, c)};
+    const ByteMasks masks = ClassifyBytes(all, numbers, c);
+    return {masks.word, masks.taken};
 }
 
 #endif
