@@ -2,25 +2,13 @@
 // letter, repeated short words, long words that differ only at the end, Russian text in
 // code page 866 and in Windows-1251, and very long lines.
 #include "bench/workloads.h"
+#include "testhost/random.h"
 #include "testhost/testhost.h" // the host's table conversions
 
 #include <algorithm>
 #include <cstring>
 
 namespace {
-
-// A small linear congruential generator: the same sequence on every machine.
-struct Random {
-    std::uint32_t state;
-    std::uint32_t Next() {
-        state = state * 1664525u + 1013904223u;
-        return state >> 8;
-    }
-    std::size_t Below(std::size_t bound) { return Next() % bound; }
-    template <std::size_t N> const char* Pick(const char* const (&words)[N]) {
-        return words[Below(N)];
-    }
-};
 
 // ---- Generated source text ----
 

@@ -19,8 +19,10 @@ cmake --build "$build" -j 2
 find "$build" -name '*.gcda' -delete
 ctest --test-dir "$build" -j 2 --output-on-failure
 
+# Only the coverage build is searched for data: other build trees hold links that lead out
+# of the source tree (wine's drive links among them).
 report=(gcovr --root . --object-directory "$build" --exclude-directories "$build/CMakeFiles"
-        "${filters[@]}" "${branches[@]}")
+        "${filters[@]}" "${branches[@]}" "$build")
 "${report[@]}" --txt
 "${report[@]}" --txt --branches
 "${report[@]}" --json-summary "$build/coverage.json" >/dev/null

@@ -156,6 +156,25 @@ TEST_F(Candidates, AddCandidateKeepsLongerDistinctWordsWithThePrefix) {
     EXPECT_EQ(gAllocations, 3);
 }
 
+// A list the candidate index has not seen (its head set from outside) is indexed as it
+// stands: its words count as listed, and new ones go behind its last node.
+TEST_F(Candidates, AddCandidateTakesUpAListBuiltElsewhere) {
+    const char prefix[kPrefixSize] = "ab";
+    CandidateNode* tail = nullptr;
+    for (const char* word : {"abc", "abd", "abc"}) {
+        auto* node = static_cast<CandidateNode*>(CountedAllocate(sizeof(CandidateNode)));
+        std::memset(node, 0, sizeof *node);
+        std::strcpy(node->word, word);
+        (tail == nullptr ? CandidateList : tail->nextNode) = node;
+        tail = node;
+    }
+    for (const char* word : {"abd", "abe", "abc", "abe"}) {
+        AddCandidate(word, prefix);
+    }
+    EXPECT_EQ(List(), (Words{"abc", "abd", "abc", "abe"}));
+    EXPECT_EQ(gAllocations, 4);
+}
+
 TEST_F(Candidates, AddCandidateNeverStoresAWordLongerThan31) {
     const char prefix[kPrefixSize] = "ab";
     const std::string forty = "ab" + std::string(38, 'q');

@@ -1,6 +1,7 @@
 // Every line search path the processor runs, held to the plain model and to the tables.
 #include "engine/candidates.h"
 #include "engine/line_search.h"
+#include "testhost/random.h"
 #include "tests/support/harvest_model.h"
 
 #include <algorithm>
@@ -26,16 +27,6 @@ std::vector<NamedPath> Paths() {
 #endif
     return paths;
 }
-
-// A small generator: the same lines on every machine.
-struct Random {
-    std::uint32_t state;
-    std::uint32_t Next() {
-        state = state * 1664525u + 1013904223u;
-        return state >> 8;
-    }
-    std::size_t Below(std::size_t bound) { return Next() % bound; }
-};
 
 // Bytes that make word starts, runs and their ends likely: letters, digits, '_', Cyrillic
 // in and out of the taken set, blanks, punctuation and the zero byte.

@@ -40,6 +40,21 @@ TEST_F(WordRules, EveryByteWithNumbersOffAndOn) {
     }
 }
 
+// Letters, digits and the code page 866 Cyrillic letters 0x80-0xAF and 0xE0-0xEF; not
+// 0xB0-0xDF or 0xF0-0xFF; Numbers changes nothing.
+TEST_F(WordRules, WordBytesAreLettersDigitsAndMostCyrillic) {
+    for (const std::uint32_t numbers : {0u, 1u}) {
+        gSettings.numbers = numbers;
+        for (unsigned b = 0; b < 256; ++b) {
+            const bool ascii =
+                (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9');
+            const bool cyrillic = (b >= 0x80 && b <= 0xAF) || (b >= 0xE0 && b <= 0xEF);
+            EXPECT_EQ(IsExtractionChar(b), ascii || cyrillic ? 1 : 0) << "byte " << b;
+            EXPECT_EQ(IsExtractionChar(b + 0x100), IsExtractionChar(b));
+        }
+    }
+}
+
 TEST_F(WordRules, OnlyTheLowEightBitsCount) {
     gSettings.numbers = 0;
     EXPECT_EQ(IsWordChar(0x141), 1); // 'A'
