@@ -1,4 +1,4 @@
-// The line search, one byte at a time and 16 bytes at a time, and the choice between them.
+// The line search, one byte at a time and 32 bytes at a time, and the choice between them.
 #include "engine/line_search.h"
 #include "engine/candidates.h"
 #include "engine/word_rules.h"
@@ -46,25 +46,22 @@ bool TakeWordPlain(const LineSearch& search, const unsigned char* text, std::siz
     return end == search.length || OfferCandidate(word);
 }
 
-// Searches text[from, length) one byte at a time; before tells whether the byte before
-// text[from] is a word character (nothing before the line counts as none).
-void SearchBytes(const LineSearch& search, const unsigned char* text, std::size_t length,
-                 std::size_t from, std::uint8_t before) {
+} // namespace
+
+// One byte at a time: a byte equal to the prefix's first after a byte that is no word
+// character (or at the line's start) is a word start.
+void SearchLinePlain(const LineSearch& search, const unsigned char* text, std::size_t length,
+                     bool /*padded*/) {
+    if (!search.possible) return;
     const std::uint8_t* word = WordCharTable(search.numbers);
     const unsigned char first = search.prefix[0];
-    for (std::size_t at = from; at < length; ++at) {
+    std::uint8_t before = 0;
+    for (std::size_t at = 0; at < length; ++at) {
         const unsigned char byte = text[at];
         if (byte == 0) return;
         if (byte == first && before == 0 && !TakeWordPlain(search, text, length, at)) return;
         before = word[byte];
     }
-}
-
-} // namespace
-
-void SearchLinePlain(const LineSearch& search, const unsigned char* text, std::size_t length,
-                     bool /*padded*/) {
-    if (search.possible) SearchBytes(search, text, length, 0, 0);
 }
 
 #if LEXAMUND_HAVE_SSE2_PATH
@@ -148,10 +145,6 @@ LEXAMUND_AVX2 void SearchLineAvx2(const LineSearch& search, const unsigned char*
                                   std::size_t length, bool padded) {
     avx2::SearchLineWith(search, text, length, padded);
 }
-
-#endif
-
-#if LEXAMUND_HAVE_SSE2_PATH
 
 bool ProcessorRunsSse2() {
 #if defined(__x86_64__)
