@@ -135,8 +135,8 @@ static_assert(sizeof(ByteClasses32) == kClassCount * 32, "one field per entry of
 
 #define LEXAMUND_CLASS_CONSTANTS(load, t)                                                          \
     {                                                                                              \
-        load(t), load(t + 32), load(t + 64), load(t + 96), load(t + 128), load(t + 160),           \
-            load(t + 192), load(t + 224), load(t + 256)                                            \
+        (load)(t), (load)((t) + 32), (load)((t) + 64), (load)((t) + 96), (load)((t) + 128),        \
+            (load)((t) + 160), (load)((t) + 192), (load)((t) + 224), (load)((t) + 256)             \
     }
 
 LEXAMUND_SSE2 inline __m128i LoadVector16(const std::uint8_t* p) {

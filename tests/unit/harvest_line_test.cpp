@@ -64,7 +64,7 @@ class Candidates : public ::testing::Test {
         FreeCandidates();
         CandidateList = nullptr;
         char buffer[kPrefixSize] = {};
-        std::memcpy(buffer, prefix.data(), std::min(prefix.size(), sizeof buffer));
+        prefix.copy(buffer, sizeof buffer);
         HarvestLine(line.c_str(), buffer);
         return List();
     }
@@ -189,6 +189,7 @@ TEST_F(Candidates, AddCandidateNeverStoresAWordLongerThan31) {
 TEST_F(Candidates, DuplicatesAreFoundAmongManyWords) {
     const char prefix[kPrefixSize] = "w";
     std::vector<std::string> words;
+    words.reserve(150);
     for (int i = 0; i < 149; ++i)
         words.push_back("w" + std::to_string(i * 7919));
     for (const std::string& word : words)
@@ -205,6 +206,7 @@ TEST_F(Candidates, DuplicatesAreFoundAmongManyWords) {
 TEST_F(Candidates, TheFirst150WordsStayInOrderHoweverManyFollow) {
     const char prefix[kPrefixSize] = "w";
     std::vector<std::string> words;
+    words.reserve(400);
     for (int i = 0; i < 400; ++i)
         words.push_back("w" + std::to_string(i));
     for (const std::string& word : words)

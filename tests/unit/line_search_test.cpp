@@ -61,7 +61,7 @@ std::string RandomPrefix(Random& random, const std::string& line) {
 std::vector<std::string> Found(LineSearchPath path, const std::string& line,
                                const std::string& prefix, bool padded) {
     char buffer[kPrefixSize] = {};
-    std::memcpy(buffer, prefix.data(), std::min(prefix.size(), sizeof buffer));
+    prefix.copy(buffer, sizeof buffer);
     LineSearch search;
     PrepareLineSearch(search, buffer);
     // Exactly the line's bytes, so that the sanitizers see any read past them, or the
