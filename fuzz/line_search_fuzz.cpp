@@ -81,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     gSettings.numbers = numbers ? 1 : 0;
     char buffer[kPrefixSize] = {};
-    std::memcpy(buffer, prefix.data(), prefix.size());
+    prefix.copy(buffer, sizeof buffer);
     LineSearch search;
     PrepareLineSearch(search, buffer);
     ModelList model;
