@@ -2,6 +2,7 @@
 #include "engine/line_search.h"
 #include "engine/candidates.h"
 #include "engine/word_rules.h"
+#include "platform/platform.h"
 
 #include <cstring>
 
@@ -18,7 +19,9 @@ void PrepareLineSearch(LineSearch& search, const char* prefix) {
     search.length = static_cast<std::uint32_t>(length);
     search.prefixBits = length >= 32 ? ~0u : (1u << length) - 1;
     search.numbers = gSettings.numbers != 0;
-    if (gLineSearchPath == nullptr) gLineSearchPath = FastestLineSearchPath();
+    if (gLineSearchPath == nullptr) {
+        gLineSearchPath = FastestLineSearchPath(SimdCapFromEnvironment());
+    }
     search.path = gLineSearchPath;
     search.possible = length >= 1 && length < kMaxWordLength;
     for (std::size_t i = 0; i < length; ++i) {
@@ -169,12 +172,45 @@ bool ProcessorRunsAvx2() {
 
 #endif
 
-LineSearchPath FastestLineSearchPath() {
+LineSearchPath FastestLineSearchPath(SimdCap cap) {
 #if LEXAMUND_HAVE_SSE2_PATH
-    if (ProcessorRunsAvx2()) return SearchLineAvx2;
-    if (ProcessorRunsSse2()) return SearchLineSse2;
+    if (cap >= SimdCap::Avx2 && ProcessorRunsAvx2()) return SearchLineAvx2;
+    if (cap >= SimdCap::Sse2 && ProcessorRunsSse2()) return SearchLineSse2;
+#else
+    (void)cap;
 #endif
     return SearchLinePlain;
+}
+
+namespace {
+
+constexpr std::uint32_t kSimdValueSize = 8; // the longest value taken, with room to spare
+
+// Whether value is word in ASCII, ignoring case.
+bool SameWord(const char* value, const char* word) {
+    for (; *word != 0; ++value, ++word) {
+        const char lower = *value >= 'A' && *value <= 'Z' ? static_cast<char>(*value + 32) : *value;
+        if (lower != *word) return false;
+    }
+    return *value == 0;
+}
+
+} // namespace
+
+SimdCap ParseSimdCap(const char* value) {
+    if (value == nullptr) return SimdCap::Any;
+    if (SameWord(value, "avx2")) return SimdCap::Avx2;
+    if (SameWord(value, "sse2")) return SimdCap::Sse2;
+    return SimdCap::None;
+}
+
+SimdCap SimdCapFromEnvironment() {
+    char value[kSimdValueSize] = {};
+    const std::uint32_t length =
+        gPlatform.getEnvironmentVariable(kSimdVariable, value, kSimdValueSize);
+    if (length == 0) return SimdCap::Any;
+    if (length >= kSimdValueSize) return SimdCap::None; // longer than any value taken
+    return ParseSimdCap(value);
 }
 
 void HarvestLine(const char* lineText, const char* prefix) {

@@ -53,12 +53,26 @@ bool ProcessorRunsSse2();
 bool ProcessorRunsAvx2();
 #endif
 
-// The path in force; null until the first search picks one. Tests set it to run a given
-// path, and the benchmarks to one that searches nothing.
+// The path in force; null until the first search picks one, within the environment's cap.
+// Tests set it to run a given path, and the benchmarks to one that searches nothing.
 extern LineSearchPath gLineSearchPath;
 
-// The fastest path this processor runs: AVX2, else SSE2, else the plain one.
-LineSearchPath FastestLineSearchPath();
+// How far the user lets the choice of path go: the environment variable LEXAMUND_SIMD, a
+// diagnostic switch for a processor or system that misbehaves on the vector paths.
+enum class SimdCap { None, Sse2, Avx2, Any };
+inline constexpr const char* kSimdVariable = "LEXAMUND_SIMD";
+
+// "avx2", "sse2" or "none", in any case; null (not set) is Any; any other value is None,
+// the safe reading of a diagnostic switch.
+SimdCap ParseSimdCap(const char* value);
+
+// The cap the process environment sets, read through the platform table; an empty value
+// counts as not set, as Windows itself does not keep one.
+SimdCap SimdCapFromEnvironment();
+
+// The fastest path this processor runs within the cap: AVX2, else SSE2, else the plain one.
+// With the cap None the processor is not even asked.
+LineSearchPath FastestLineSearchPath(SimdCap cap = SimdCap::Any);
 
 // Runs the request's path on one line, unless no word can qualify or the list is full.
 inline void SearchLine(const LineSearch& search, const unsigned char* text, std::size_t length,

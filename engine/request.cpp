@@ -32,7 +32,7 @@ std::size_t CopyLine(const char* text, char* copy) {
 } // namespace
 
 // Returns 1 when the event was a completion request (whatever its outcome), else 0.
-extern "C" std::int32_t HOSTCALL ProcessEditorInput(const InputRecord* record) {
+extern "C" std::int32_t HOSTENTRY ProcessEditorInput(const InputRecord* record) {
     if (gReentryGuard != 0) return 0;
     if (record == nullptr || gStartup.editorCommand == nullptr) return 0;
     if (!IsCompletionKey(record)) return 0;

@@ -16,6 +16,15 @@
 #define HOSTCALL
 #endif
 
+// The plug-in's entry points. A host built by Microsoft's compiler keeps the stack aligned
+// to 4 bytes only, while the code behind the entry points is compiled for the 16 bytes that
+// gcc's 32-bit ABI keeps at every call: each entry point realigns on the way in.
+#if defined(_WIN32) && defined(__i386__)
+#define HOSTENTRY __stdcall __attribute__((force_align_arg_pointer))
+#else
+#define HOSTENTRY HOSTCALL
+#endif
+
 // A word of the host's word arrays: 32 bits on the host, pointer-wide natively.
 using HostWord = std::uintptr_t;
 inline constexpr bool kHostLayout32 = sizeof(void*) == 4;
@@ -201,10 +210,10 @@ static_assert(!kHostLayout32 || sizeof(PluginInfoRecord) == 40);
 // ---- Entry points the host calls, exported by their plain names ----
 
 extern "C" {
-void HOSTCALL SetStartupInfo(const StartupRecord* info);
-void HOSTCALL GetPluginInfo(PluginInfoRecord* info);
-std::int32_t HOSTCALL OpenPlugin(std::int32_t openFrom, HostWord item);
-std::int32_t HOSTCALL ProcessEditorInput(const InputRecord* record);
+void HOSTENTRY SetStartupInfo(const StartupRecord* info);
+void HOSTENTRY GetPluginInfo(PluginInfoRecord* info);
+std::int32_t HOSTENTRY OpenPlugin(std::int32_t openFrom, HostWord item);
+std::int32_t HOSTENTRY ProcessEditorInput(const InputRecord* record);
 }
 
 // ---- The plug-in's view of the host after start-up ----

@@ -33,6 +33,10 @@ struct PlatformCalls {
     // Heap for candidate nodes; allocate may return null.
     void* (*allocate)(std::size_t size);
     void (*release)(void* block);
+    // The process environment, as kernel32 GetEnvironmentVariableA: copies the value and
+    // returns its length when it fits size with its terminator, else returns the size it
+    // needs; 0 when the variable is not set.
+    std::uint32_t (*getEnvironmentVariable)(const char* name, char* buffer, std::uint32_t size);
 };
 
 // The table in force. Constant-initialised: no work happens at load time.

@@ -285,6 +285,21 @@ int MemoryRegistryPutValue(const char* path, const char* name, std::uint32_t typ
     return 1;
 }
 
+namespace {
+
+// The process environment through getenv, with GetEnvironmentVariableA's results.
+std::uint32_t EnvironmentVariable(const char* name, char* buffer, std::uint32_t size) {
+    const char* value = std::getenv(name);
+    if (value == nullptr) return 0;
+    const std::size_t length = std::strlen(value);
+    if (length >= size) return static_cast<std::uint32_t>(length + 1);
+    std::memcpy(buffer, value, length + 1);
+    return static_cast<std::uint32_t>(length);
+}
+
+} // namespace
+
 extern constexpr PlatformCalls kDefaultPlatform = {
-    OpenKey, QueryValue, CreateKey, SetValue, CloseKey, Beep, AllocateBlock, ReleaseBlock};
+    OpenKey, QueryValue,    CreateKey,    SetValue,           CloseKey,
+    Beep,    AllocateBlock, ReleaseBlock, EnvironmentVariable};
 PlatformCalls gPlatform = kDefaultPlatform;

@@ -62,8 +62,13 @@ void ReleaseBlock(void* block) {
     std::free(block);
 }
 
+std::uint32_t EnvironmentVariable(const char* name, char* buffer, std::uint32_t size) {
+    return GetEnvironmentVariableA(name, buffer, size);
+}
+
 } // namespace
 
 extern constexpr PlatformCalls kDefaultPlatform = {
-    OpenKey, QueryValue, CreateKey, SetValue, CloseKey, Beep, AllocateBlock, ReleaseBlock};
+    OpenKey, QueryValue,    CreateKey,    SetValue,           CloseKey,
+    Beep,    AllocateBlock, ReleaseBlock, EnvironmentVariable};
 PlatformCalls gPlatform = kDefaultPlatform;

@@ -56,7 +56,7 @@ std::uint32_t* SettingOfItem(int item) {
 // Shows the settings dialog. On the default button the four check box states, exactly as
 // the host left them, become the settings and are written; any other outcome changes
 // nothing. Neither argument is read; the result is always -1.
-extern "C" std::int32_t HOSTCALL OpenPlugin(std::int32_t, HostWord) {
+extern "C" std::int32_t HOSTENTRY OpenPlugin(std::int32_t, HostWord) {
     if (gStartup.runDialog == nullptr) return -1;
     DialogTemplate dialog = kSettingsDialog;
     for (int i = kSpaceItem; i <= kNumbersItem; ++i) {

@@ -18,7 +18,7 @@ const char* gMenuEntries[1];
 // Copies the host's services, empties the candidate list (nothing is released: it is
 // empty between requests), builds the settings key path from the host's own record and
 // loads the four settings. A repeated call does all of it afresh.
-extern "C" void HOSTCALL SetStartupInfo(const StartupRecord* info) {
+extern "C" void HOSTENTRY SetStartupInfo(const StartupRecord* info) {
     if (info == nullptr) return;
     std::memcpy(&gStartup, info, sizeof gStartup);
     CandidateList = nullptr;
@@ -28,7 +28,7 @@ extern "C" void HOSTCALL SetStartupInfo(const StartupRecord* info) {
 
 // Fills words 0, 1, 4, 5, 6 and 8 of the host's record; the others keep what the host
 // put there. Message 1 is looked up afresh on every call.
-extern "C" void HOSTCALL GetPluginInfo(PluginInfoRecord* info) {
+extern "C" void HOSTENTRY GetPluginInfo(PluginInfoRecord* info) {
     if (info == nullptr) return;
     info->structSize = kPluginInfoSize;
     info->flags = kPluginInfoFlags;

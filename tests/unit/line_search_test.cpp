@@ -1,6 +1,7 @@
 // Every line search path the processor runs, held to the plain model and to the tables.
 #include "engine/candidates.h"
 #include "engine/line_search.h"
+#include "platform/platform.h"
 #include "testhost/random.h"
 #include "tests/support/harvest_model.h"
 
@@ -184,6 +185,65 @@ TEST_F(LineSearchPaths, WordsAtBlockAndStretchEdges) {
             }
         }
     }
+}
+
+// ---- The cap on the path: LEXAMUND_SIMD ----
+
+const char* gEnvironmentValue = nullptr; // what the stand-in environment holds
+
+std::uint32_t StandInEnvironment(const char* name, char* buffer, std::uint32_t size) {
+    if (gEnvironmentValue == nullptr || std::strcmp(name, kSimdVariable) != 0) return 0;
+    const std::size_t length = std::strlen(gEnvironmentValue);
+    if (length >= size) return static_cast<std::uint32_t>(length + 1);
+    std::memcpy(buffer, gEnvironmentValue, length + 1);
+    return static_cast<std::uint32_t>(length);
+}
+
+// The path the first search of a process picks with the variable set to value.
+LineSearchPath PathPickedWith(const char* value) {
+    const PlatformCalls saved = gPlatform;
+    gPlatform.getEnvironmentVariable = StandInEnvironment;
+    gEnvironmentValue = value;
+    gLineSearchPath = nullptr;
+    LineSearch search;
+    PrepareLineSearch(search, "a");
+    const LineSearchPath picked = gLineSearchPath;
+    gLineSearchPath = nullptr;
+    gPlatform = saved;
+    return picked;
+}
+
+// The values a user may type, and what anything else means; the processor still decides
+// what it runs.
+TEST(LineSearchCap, ValuesOfTheVariable) {
+    EXPECT_EQ(ParseSimdCap(nullptr), SimdCap::Any);
+    for (const char* value : {"avx2", "AVX2", "Avx2"})
+        EXPECT_EQ(ParseSimdCap(value), SimdCap::Avx2);
+    for (const char* value : {"sse2", "SSE2"})
+        EXPECT_EQ(ParseSimdCap(value), SimdCap::Sse2);
+    for (const char* value : {"none", "NONE", "", "avx", "avx2 ", "sse", "sse22", "avx512", "1"}) {
+        EXPECT_EQ(ParseSimdCap(value), SimdCap::None) << '"' << value << '"';
+    }
+    const LineSearchPath fastest = FastestLineSearchPath();
+    EXPECT_EQ(FastestLineSearchPath(SimdCap::None), SearchLinePlain);
+#if LEXAMUND_HAVE_SSE2_PATH
+    EXPECT_EQ(FastestLineSearchPath(SimdCap::Avx2), fastest);
+    EXPECT_EQ(FastestLineSearchPath(SimdCap::Sse2),
+              ProcessorRunsSse2() ? SearchLineSse2 : SearchLinePlain);
+#else
+    EXPECT_EQ(fastest, SearchLinePlain);
+#endif
+}
+
+// The first search reads the variable through the platform table; a value too long for
+// any name counts as another value.
+TEST(LineSearchCap, FirstSearchPicksWithinTheCap) {
+    EXPECT_EQ(PathPickedWith(nullptr), FastestLineSearchPath());
+    EXPECT_EQ(PathPickedWith(""), FastestLineSearchPath());
+    EXPECT_EQ(PathPickedWith("none"), SearchLinePlain);
+    EXPECT_EQ(PathPickedWith("avx2-and-more"), SearchLinePlain);
+    EXPECT_EQ(PathPickedWith("Sse2"), FastestLineSearchPath(SimdCap::Sse2));
+    EXPECT_EQ(PathPickedWith("avx2"), FastestLineSearchPath(SimdCap::Avx2));
 }
 
 } // namespace
