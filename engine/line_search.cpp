@@ -158,7 +158,8 @@ bool ProcessorRunsSse2() {
 #endif
 }
 
-bool ProcessorRunsAvx2() {
+// Kept out of line: the one place where the DLL reads XCR0, which the release checks allow.
+__attribute__((noinline)) bool ProcessorRunsAvx2() {
     unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
     if (__get_cpuid(1, &eax, &ebx, &ecx, &edx) == 0) return false;
     if ((ecx & bit_OSXSAVE) == 0 || (ecx & bit_AVX) == 0) return false;

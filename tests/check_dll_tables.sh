@@ -1,16 +1,22 @@
-#!/bin/sh
+#!/usr/bin/env bash
 # Checks a plug-in DLL's export and import tables and its hardening as a host's loader sees them.
 #
-# Usage: check_dll_tables.sh DLL [OBJDUMP]
+# Usage: check_dll_tables.sh DLL OBJDUMP IMPORTS
 # Fails when one of the four entry points is not exported by its plain name, when any
 # export is decorated (stdcall's "@4") or is not an entry point, when the DLL imports
 # from anything but Windows system DLLs (a run-time DLL such as libstdc++, libgcc,
 # libwinpthread or libssp would be missing on the user's machine), or when it gives up
 # ASLR or DEP: the DYNAMIC_BASE and NX_COMPAT characteristics and the relocations that let
-# the loader move the image.
+# the loader move the image. It also holds the DLL to the oldest Windows it claims: the
+# imported functions must be exactly those of the IMPORTS list, which may name no Windows
+# later than that one, and the image may ask for no later system version.
 set -u
 dll=$1
 objdump=${2:-i686-w64-mingw32-objdump}
+importList=$3
+oldestWindows=XP
+windowsInOrder="95 NT4 98 2000 XP"                      # up to the oldest claimed
+oldestVersion=501                                      # Windows XP is version 5.1
 entries="SetStartupInfo GetPluginInfo OpenPlugin ProcessEditorInput"
 
 dump=$("$objdump" -p "$dll") || { echo "cannot read $dll"; exit 1; }
@@ -44,6 +50,33 @@ for dllName in $imports; do
     esac
 done
 [ -n "$imports" ] || { echo "no import table found"; status=1; }
+
+# DLL and function of each import, one a line, against the list's first two columns.
+functions=$(printf '%s\n' "$dump" | awk '
+    /DLL Name:/ { dll = $3; next }
+    dll != "" && /^\t[0-9a-f]+\t +[0-9]+ +[A-Za-z_]/ { print dll, $3 }' | sort)
+listed=$(grep -v '^#' "$importList" | awk 'NF { print $1, $2 }' | sort)
+if [ "$functions" != "$listed" ]; then
+    echo "imports differ from $importList (< the DLL, > the list):"
+    diff <(printf '%s\n' "$functions") <(printf '%s\n' "$listed") | grep '^[<>]'
+    status=1
+fi
+grep -v '^#' "$importList" | while read -r dllName function since; do
+    [ -n "$dllName" ] || continue
+    case " $windowsInOrder " in
+        *" $since "*) ;;
+        *) echo "$dllName $function needs Windows $since, later than $oldestWindows"; exit 1 ;;
+    esac
+done || status=1
+for field in MajorOSystemVersion MajorSubsystemVersion; do
+    minor=$(printf '%s\n' "$field" | sed 's/Major/Minor/')
+    major=$(printf '%s\n' "$dump" | awk -v f="$field" '$1 == f { print $2 }')
+    minorValue=$(printf '%s\n' "$dump" | awk -v f="$minor" '$1 == f { print $2 }')
+    if [ $((major * 100 + minorValue)) -gt $oldestVersion ]; then
+        echo "$field $major.$minorValue: Windows $oldestWindows would refuse the image"
+        status=1
+    fi
+done
 
 # The flags listed below the DllCharacteristics line, one a line.
 flags=$(printf '%s\n' "$dump" | awk '
