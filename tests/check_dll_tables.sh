@@ -7,7 +7,8 @@
 # from anything but Windows system DLLs (a run-time DLL such as libstdc++, libgcc,
 # libwinpthread or libssp would be missing on the user's machine), or when it gives up
 # ASLR or DEP: the DYNAMIC_BASE and NX_COMPAT characteristics and the relocations that let
-# the loader move the image. It also holds the DLL to the oldest Windows it claims: the
+# the loader move the image; or when it has thread-local storage, whose callbacks would run
+# under the loader lock. It also holds the DLL to the oldest Windows it claims: the
 # imported functions must be exactly those of the IMPORTS list, which may name no Windows
 # later than that one, and the image may ask for no later system version.
 set -u
@@ -86,6 +87,12 @@ flags=$(printf '%s\n' "$dump" | awk '
 for flag in DYNAMIC_BASE NX_COMPAT; do
     printf '%s\n' "$flags" | grep -qx "$flag" || { echo "characteristic missing: $flag"; status=1; }
 done
+# Thread-local storage would bring TLS callbacks, run by the loader under its lock.
+tlsSize=$(printf '%s\n' "$dump" | awk '/Thread Storage Directory/ { print $4 }')
+case "$tlsSize" in
+    "" | 00000000) ;;
+    *) echo "a TLS directory: callbacks would run under the loader lock"; status=1 ;;
+esac
 relocSize=$(printf '%s\n' "$dump" | awk '/Base Relocation Directory/ { print $4 }')
 case "$relocSize" in
     "" | 00000000) echo "no base relocations: the loader cannot move the DLL"; status=1 ;;
