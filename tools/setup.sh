@@ -2,7 +2,7 @@
 # Installs with apt whatever a fresh Debian machine lacks to build and test Lexamund.
 set -euo pipefail
 packages=(cmake make g++ clang libclang-rt-14-dev googletest libgtest-dev libgmock-dev
-          g++-mingw-w64-i686 wine wine32:i386 tmux valgrind unzip gcovr python3)
+          g++-mingw-w64-i686 wine wine32:i386 tmux valgrind unzip gcovr python3 git)
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 if ! dpkg --print-foreign-architectures | grep -qx i386; then

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds both presets and runs every test: natively with the sanitizers, and the Windows
-# build under wine against the real DLL; then each fuzz target for 30 seconds.
+# build under wine against the real DLL; checks that the release is reproducible; then each
+# fuzz target for 30 seconds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh
@@ -26,6 +27,10 @@ for workload in $workloads; do
     wine_bench --one-request="$workload" || status=$?
 done
 tools/wine-prefix.sh stop build/win32
+
+# The release is reproducible: two more builds of it, in fresh clones elsewhere, give the same
+# bytes as each other and as the full build's above.
+tools/check-reproducible.sh --against dist || status=$?
 
 # The benchmarks build, and one request of each workload completes without leaking.
 cmake --preset bench >/dev/null
