@@ -2,6 +2,7 @@
 // a host built by another compiler calls it: every call into one of its entry points goes
 // through the trampoline, at the stack offset LEXAMUND_TEST_STACK_OFFSET names (0, 4, 8 or
 // 12; 0 when unset), and any rule of the call it breaks fails the test.
+#include "tests/scenario/dll_runner.h"
 #include "testhost/plugin_loader.h"
 #include "testhost/trampoline.h"
 #include "tests/scenario/plugin_under_test.h"
@@ -184,6 +185,10 @@ const PluginEntries& PluginUnderTest() {
                                           &CallProcessEditorInput};
     Loaded();
     return entries;
+}
+
+void* PluginModule() {
+    return Loaded().module;
 }
 
 void RouteBeeps() {
