@@ -6,9 +6,10 @@
 // it makes at load and unload is seen. A failed stack check is run in a child process: it
 // must end with STATUS_STACK_BUFFER_OVERRUN, run no exception handler and print nothing.
 //
-// Environment: LEXAMUND_DLL (the shipped DLL), LEXAMUND_DLL_SYMBOLS (the build copy's
+// Environment: LEXAMUND_DLL (the shipped DLL), LEXAMUND_SYMBOLS (the build copy's
 // symbols, as nm prints them) and LEXAMUND_GCC_RUNTIME (the gcc run-time DLL).
 #include "testhost/plugin_loader.h"
+#include "tests/support/dll_listing.h"
 
 #include <algorithm>
 #include <cctype>
@@ -229,20 +230,11 @@ TEST(LoaderRules, LoadAndUnloadCallOnlyCheapKernelFunctions) {
 // ---- A failed stack check, in a child process ----
 
 // The address of a symbol of the build copy in the loaded DLL, or null.
-void* SymbolInModule(HMODULE module, const std::string& symbolsPath, const char* name) {
-    FILE* file = std::fopen(symbolsPath.c_str(), "r");
-    if (file == nullptr) return nullptr;
-    unsigned long base = 0, address = 0, value = 0;
-    char line[512], type = 0, symbol[256];
-    while (std::fgets(line, sizeof line, file) != nullptr) {
-        // Undefined symbols have no address and are skipped.
-        if (std::sscanf(line, "%lx %c %255s", &value, &type, symbol) != 3) continue;
-        if (std::strcmp(symbol, "__image_base__") == 0) base = value;
-        if (std::strcmp(symbol, name) == 0) address = value;
-    }
-    std::fclose(file);
-    if (base == 0 || address <= base) return nullptr;
-    return reinterpret_cast<unsigned char*>(module) + (address - base);
+void* SymbolInModule(HMODULE module, const std::string& listingPath, const char* name) {
+    std::vector<ListedSymbol> symbols;
+    if (!ReadDllListing(listingPath, &symbols)) return nullptr;
+    const std::uint32_t rva = ListedRva(symbols, name);
+    return rva == 0 ? nullptr : reinterpret_cast<unsigned char*>(module) + rva;
 }
 
 // Straight to the standard error handle: the process may end before a C stream flushes.
@@ -271,7 +263,7 @@ BOOL WINAPI NoProcessorFeature(DWORD) {
 int FailStackCheck(bool withoutFastFail) {
     HMODULE dll = LoadLibraryA(Env("LEXAMUND_DLL").c_str());
     if (dll == nullptr) return 2;
-    void* fail = SymbolInModule(dll, Env("LEXAMUND_DLL_SYMBOLS"), "___stack_chk_fail");
+    void* fail = SymbolInModule(dll, Env("LEXAMUND_SYMBOLS"), "___stack_chk_fail");
     if (fail == nullptr) return 3;
     if (withoutFastFail && HookImport(dll, "KERNEL32.dll", "IsProcessorFeaturePresent",
                                       reinterpret_cast<void*>(&NoProcessorFeature)) == nullptr) {

@@ -8,12 +8,11 @@
 // image base. The listing must match the DLL: the exported ProcessEditorInput is checked.
 #include "tests/scenario/dll_runner.h"
 #include "tests/scenario/scenario_fixture.h"
+#include "tests/support/dll_listing.h"
 
 #include <cpuid.h>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <windows.h>
 
 namespace {
@@ -22,9 +21,8 @@ enum class Path { Plain, Sse2, Avx2 };
 constexpr const char* kPathNames[] = {"SearchLinePlain", "SearchLineSse2", "SearchLineAvx2"};
 constexpr std::size_t kPaths = 3;
 
-// The addresses (in the listing's own image) the check needs; 0 where a symbol is missing.
+// The offsets from the image base that the check needs; 0 where a symbol is missing.
 struct Symbols {
-    std::uint32_t imageBase = 0;
     std::uint32_t pathVariable = 0;
     std::uint32_t processEditorInput = 0;
     std::uint32_t paths[kPaths] = {};
@@ -36,25 +34,17 @@ bool IsFunction(const std::string& name, const char* plain) {
     return name.rfind(start, 0) == 0;
 }
 
-// Reads nm's plain listing: "address type name" per line.
 bool ReadSymbols(const std::string& path, Symbols* symbols) {
-    std::ifstream file(path);
-    std::string line;
-    while (std::getline(file, line)) {
-        std::istringstream fields(line);
-        std::string address, type, name;
-        if (!(fields >> address >> type >> name)) continue;
-        const auto value = static_cast<std::uint32_t>(std::strtoul(address.c_str(), nullptr, 16));
-        if (name == "__image_base__" || name == "___image_base__") symbols->imageBase = value;
-        if (name == "_gLineSearchPath") symbols->pathVariable = value;
-        if (name == "_ProcessEditorInput" || name == "_ProcessEditorInput@4") {
-            symbols->processEditorInput = value;
-        }
+    std::vector<ListedSymbol> listed;
+    if (!ReadDllListing(path, &listed)) return false;
+    symbols->pathVariable = ListedRva(listed, "_gLineSearchPath");
+    symbols->processEditorInput = ListedRva(listed, "_ProcessEditorInput@4");
+    for (const ListedSymbol& symbol : listed) {
         for (std::size_t i = 0; i < kPaths; ++i) {
-            if (IsFunction(name, kPathNames[i])) symbols->paths[i] = value;
+            if (IsFunction(symbol.name, kPathNames[i])) symbols->paths[i] = symbol.rva;
         }
     }
-    return file.eof();
+    return true;
 }
 
 // The fastest path this processor (and, for AVX2, the system) runs, by the test's own
@@ -76,9 +66,10 @@ Path ProcessorPath() {
     return sse2 ? Path::Sse2 : Path::Plain;
 }
 
-// The path LEXAMUND_SIMD allows at most: unset allows all, an unknown value only the plain.
+// The path LEXAMUND_SIMD allows at most: unset (or empty, which Windows does not keep)
+// allows all, an unknown value only the plain.
 Path CapPath(const char* simd) {
-    if (simd == nullptr || _stricmp(simd, "avx2") == 0) return Path::Avx2;
+    if (simd == nullptr || *simd == 0 || _stricmp(simd, "avx2") == 0) return Path::Avx2;
     return _stricmp(simd, "sse2") == 0 ? Path::Sse2 : Path::Plain;
 }
 
@@ -87,15 +78,14 @@ Path CapPath(const char* simd) {
 void LoadListing(Symbols* symbols) {
     const char* listing = std::getenv("LEXAMUND_SYMBOLS");
     const std::string path = listing != nullptr ? listing : LEXAMUND_SYMBOLS_FILE;
-    ASSERT_TRUE(ReadSymbols(path, symbols)) << "cannot read " << path;
-    ASSERT_NE(symbols->imageBase, 0u) << path << " lacks __image_base__";
+    ASSERT_TRUE(ReadSymbols(path, symbols)) << "cannot read " << path << ", or no image base";
     ASSERT_NE(symbols->pathVariable, 0u) << path << " lacks gLineSearchPath";
     for (std::size_t i = 0; i < kPaths; ++i)
         ASSERT_NE(symbols->paths[i], 0u) << path << " lacks " << kPathNames[i];
     const auto* base = static_cast<const unsigned char*>(PluginModule());
     const auto* exported = reinterpret_cast<const unsigned char*>(
         GetProcAddress(static_cast<HMODULE>(PluginModule()), "ProcessEditorInput"));
-    ASSERT_EQ(exported - base, symbols->processEditorInput - symbols->imageBase)
+    ASSERT_EQ(exported - base, symbols->processEditorInput)
         << path << " is not the listing of the DLL under test";
 }
 
@@ -103,7 +93,7 @@ void LoadListing(Symbols* symbols) {
 std::string PathAt(const Symbols& symbols, std::uintptr_t address) {
     const auto base = reinterpret_cast<std::uintptr_t>(PluginModule());
     for (std::size_t i = 0; i < kPaths; ++i) {
-        if (address == base + (symbols.paths[i] - symbols.imageBase)) return kPathNames[i];
+        if (address == base + symbols.paths[i]) return kPathNames[i];
     }
     return "an unknown address, RVA " + std::to_string(address - base);
 }
@@ -119,7 +109,7 @@ TEST_F(LineSearchCap, TheDllRunsTheFastestPathTheCapAllows) {
 
     const auto* base = static_cast<const unsigned char*>(PluginModule());
     std::uintptr_t inForce = 0;
-    std::memcpy(&inForce, base + (symbols.pathVariable - symbols.imageBase), sizeof inForce);
+    std::memcpy(&inForce, base + symbols.pathVariable, sizeof inForce);
     const char* simd = std::getenv("LEXAMUND_SIMD");
     const Path processor = ProcessorPath();
     const Path expected = std::min(processor, CapPath(simd));
