@@ -112,6 +112,7 @@ unsigned char* AllocateAbove(const std::vector<HMODULE>& modules, std::size_t si
         at = std::max(at, (end + kAllocationStep - 1) & ~(kAllocationStep - 1));
     }
     for (; at < kHighestAddress; at += kAllocationStep) {
+        // NOLINTNEXTLINE(performance-no-int-to-ptr): an address asked of the system
         void* block = VirtualAlloc(reinterpret_cast<void*>(at), size, MEM_RESERVE | MEM_COMMIT,
                                    PAGE_EXECUTE_READWRITE);
         if (block != nullptr) return static_cast<unsigned char*>(block);
