@@ -37,6 +37,15 @@ std::string Env(const char* name) {
     return value == nullptr ? std::string() : value;
 }
 
+// A module name as the loader compares it: without its folder, in lower case.
+std::string BaseName(const std::string& path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    for (char& c : name)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return name;
+}
+
 // The base names of the modules loaded in this process, lower case.
 std::set<std::string> LoadedModules() {
     std::set<std::string> names;
@@ -45,21 +54,10 @@ std::set<std::string> LoadedModules() {
     MODULEENTRY32 entry = {};
     entry.dwSize = sizeof entry;
     for (BOOL more = Module32First(snapshot, &entry); more; more = Module32Next(snapshot, &entry)) {
-        std::string name = entry.szModule;
-        for (char& c : name)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        names.insert(name);
+        names.insert(BaseName(entry.szModule));
     }
     CloseHandle(snapshot);
     return names;
-}
-
-std::string BaseName(const std::string& path) {
-    const std::size_t slash = path.find_last_of("/\\");
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    for (char& c : name)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return name;
 }
 
 // ---- Counting every call into the system DLLs that the DLL imports from ----

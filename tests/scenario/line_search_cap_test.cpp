@@ -13,13 +13,14 @@
 #include <cpuid.h>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <windows.h>
 
 namespace {
 
 enum class Path { Plain, Sse2, Avx2 };
 constexpr const char* kPathNames[] = {"SearchLinePlain", "SearchLineSse2", "SearchLineAvx2"};
-constexpr std::size_t kPaths = 3;
+constexpr std::size_t kPaths = std::size(kPathNames);
 
 // The offsets from the image base that the check needs; 0 where a symbol is missing.
 struct Symbols {
