@@ -149,38 +149,59 @@ LEXAMUND_AVX2 void SearchLineAvx2(const LineSearch& search, const unsigned char*
     avx2::SearchLineWith(search, text, length, padded);
 }
 
-bool ProcessorRunsSse2() {
-#if defined(__x86_64__)
-    return true;
-#else
-    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
-    return __get_cpuid(1, &eax, &ebx, &ecx, &edx) != 0 && (edx & bit_SSE2) != 0;
-#endif
+namespace {
+
+constexpr std::uint32_t kHighestLeafWithAvx2 = 7;
+constexpr std::uint32_t kXcr0SseAndAvx = 6; // bits 1 and 2: the system saves XMM and YMM
+
+// Every processor the DLL runs on (a Pentium Pro or later) has cpuid, and answers any leaf.
+void Cpuid(std::uint32_t leaf, std::uint32_t registers[4]) {
+    __cpuid_count(leaf, 0, registers[0], registers[1], registers[2], registers[3]);
 }
 
 // Kept out of line: the one place where the DLL reads XCR0, which the release checks allow.
-__attribute__((noinline)) bool ProcessorRunsAvx2() {
-    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
-    if (__get_cpuid(1, &eax, &ebx, &ecx, &edx) == 0) return false;
-    if ((ecx & bit_OSXSAVE) == 0 || (ecx & bit_AVX) == 0) return false;
-    unsigned low = 0, high = 0; // XCR0: bits 1 and 2, the system saves SSE and AVX state
+__attribute__((noinline)) std::uint32_t ReadXcr0() {
+    std::uint32_t low = 0, high = 0;
     __asm__("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
-    if ((low & 6u) != 6u) return false;
-    if (__get_cpuid_max(0, nullptr) < 7) return false;
-    __cpuid_count(7, 0, eax, ebx, ecx, edx);
-    return (ebx & bit_AVX2) != 0;
+    return low;
+}
+
+} // namespace
+
+const ProcessorInstructions kProcessorInstructions = {Cpuid, ReadXcr0};
+
+ProcessorReport ReadProcessorReport(const ProcessorInstructions& processor) {
+    ProcessorReport report = {};
+    std::uint32_t registers[4];
+    processor.cpuid(0, registers);
+    report.highestLeaf = registers[0];
+    processor.cpuid(1, registers);
+    report.leaf1Ecx = registers[2];
+    report.leaf1Edx = registers[3];
+    processor.cpuid(kHighestLeafWithAvx2, registers);
+    report.leaf7Ebx = registers[1];
+    if ((report.leaf1Ecx & bit_OSXSAVE) != 0) report.xcr0 = processor.readXcr0();
+    return report;
+}
+
+LineSearchPath ChooseLineSearchPath(const ProcessorReport& report, SimdCap cap) {
+    const bool avx2 = report.highestLeaf >= kHighestLeafWithAvx2 &&
+                      (report.leaf1Ecx & bit_AVX) != 0 && (report.leaf7Ebx & bit_AVX2) != 0 &&
+                      (report.xcr0 & kXcr0SseAndAvx) == kXcr0SseAndAvx;
+    if (cap >= SimdCap::Avx2 && avx2) return SearchLineAvx2;
+    if (cap >= SimdCap::Sse2 && (report.leaf1Edx & bit_SSE2) != 0) return SearchLineSse2;
+    return SearchLinePlain;
 }
 
 #endif
 
 LineSearchPath FastestLineSearchPath(SimdCap cap) {
 #if LEXAMUND_HAVE_SSE2_PATH
-    if (cap >= SimdCap::Avx2 && ProcessorRunsAvx2()) return SearchLineAvx2;
-    if (cap >= SimdCap::Sse2 && ProcessorRunsSse2()) return SearchLineSse2;
+    return ChooseLineSearchPath(ReadProcessorReport(kProcessorInstructions), cap);
 #else
     (void)cap;
-#endif
     return SearchLinePlain;
+#endif
 }
 
 namespace {

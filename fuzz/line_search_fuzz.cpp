@@ -58,8 +58,8 @@ bool FindsTheWords(LineSearchPath path, const LineSearch& search, const unsigned
 std::vector<LineSearchPath> Paths() {
     std::vector<LineSearchPath> paths = {SearchLinePlain};
 #if LEXAMUND_HAVE_SSE2_PATH
-    if (ProcessorRunsSse2()) paths.push_back(SearchLineSse2);
-    if (ProcessorRunsAvx2()) paths.push_back(SearchLineAvx2);
+    if (FastestLineSearchPath(SimdCap::Sse2) == SearchLineSse2) paths.push_back(SearchLineSse2);
+    if (FastestLineSearchPath() == SearchLineAvx2) paths.push_back(SearchLineAvx2);
 #endif
     return paths;
 }

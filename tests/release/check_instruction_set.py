@@ -7,8 +7,8 @@ The shipped DLL is the build copy stripped, so its code must be byte for byte th
 copy's; the build copy's symbols then name every function. Outside the functions that the
 processor check guards, no instruction may go beyond the Pentium Pro: no MMX, SSE or AVX
 register, and none of the later instructions listed below. The guarded functions are the
-SSE2 and AVX2 line searches and every function that only they call; the AVX2 check itself
-may read XCR0 (xgetbv), which it does only once cpuid has said the system saves it.
+SSE2 and AVX2 line searches and every function that only they call; ReadXcr0 may read XCR0
+(xgetbv), which the processor's report asks for only once cpuid has said the system enabled it.
 
 The linker keeps the constructor and destructor lists in the code section too. The DLL runs
 no start-up code that would call constructors, so both lists must be empty.
@@ -18,7 +18,7 @@ import subprocess
 import sys
 
 GUARDED_ROOTS = ("SearchLineSse2", "SearchLineAvx2")
-ALLOWED_IN = {"ProcessorRunsAvx2": {"xgetbv"}}
+ALLOWED_IN = {"ReadXcr0": {"xgetbv"}}
 VECTOR_REGISTER = re.compile(r"%(?:[xyz]mm\d+|mm\d|k[0-7])\b")
 LATER_INSTRUCTIONS = {
     "xgetbv", "xsetbv", "xsave", "xsaveopt", "xrstor", "fxsave", "fxrstor", "ldmxcsr",

@@ -23,8 +23,9 @@ struct NamedPath {
 std::vector<NamedPath> Paths() {
     std::vector<NamedPath> paths = {{"plain", SearchLinePlain}};
 #if LEXAMUND_HAVE_SSE2_PATH
-    if (ProcessorRunsSse2()) paths.push_back({"sse2", SearchLineSse2});
-    if (ProcessorRunsAvx2()) paths.push_back({"avx2", SearchLineAvx2});
+    if (FastestLineSearchPath(SimdCap::Sse2) == SearchLineSse2)
+        paths.push_back({"sse2", SearchLineSse2});
+    if (FastestLineSearchPath() == SearchLineAvx2) paths.push_back({"avx2", SearchLineAvx2});
 #endif
     return paths;
 }
@@ -129,8 +130,12 @@ TEST_F(LineSearchPaths, VectorClassesMatchTheTables) {
                 expected.taken |= std::uint32_t{kExtractionTable[bytes[k]]} << k;
             }
             std::vector<std::pair<const char*, Masks>> found;
-            if (ProcessorRunsSse2()) found.emplace_back("sse2", Classes16(bytes, numbers));
-            if (ProcessorRunsAvx2()) found.emplace_back("avx2", Classes32(bytes, numbers));
+            for (const NamedPath& path : Paths()) {
+                if (path.path == SearchLineSse2)
+                    found.emplace_back("sse2", Classes16(bytes, numbers));
+                if (path.path == SearchLineAvx2)
+                    found.emplace_back("avx2", Classes32(bytes, numbers));
+            }
             for (const auto& [name, masks] : found) {
                 EXPECT_EQ(masks.word, expected.word)
                     << name << " word characters from byte " << first << ", numbers " << numbers;
@@ -224,15 +229,6 @@ TEST(LineSearchCap, ValuesOfTheVariable) {
     for (const char* value : {"none", "NONE", "", "avx", "avx2 ", "sse", "sse22", "avx512", "1"}) {
         EXPECT_EQ(ParseSimdCap(value), SimdCap::None) << '"' << value << '"';
     }
-    const LineSearchPath fastest = FastestLineSearchPath();
-    EXPECT_EQ(FastestLineSearchPath(SimdCap::None), SearchLinePlain);
-#if LEXAMUND_HAVE_SSE2_PATH
-    EXPECT_EQ(FastestLineSearchPath(SimdCap::Avx2), fastest);
-    EXPECT_EQ(FastestLineSearchPath(SimdCap::Sse2),
-              ProcessorRunsSse2() ? SearchLineSse2 : SearchLinePlain);
-#else
-    EXPECT_EQ(fastest, SearchLinePlain);
-#endif
 }
 
 // The first search reads the variable through the platform table; a value too long for
@@ -245,5 +241,83 @@ TEST(LineSearchCap, FirstSearchPicksWithinTheCap) {
     EXPECT_EQ(PathPickedWith("Sse2"), FastestLineSearchPath(SimdCap::Sse2));
     EXPECT_EQ(PathPickedWith("avx2"), FastestLineSearchPath(SimdCap::Avx2));
 }
+
+#if LEXAMUND_HAVE_SSE2_PATH
+
+// ---- The processor's report and the path it allows ----
+
+constexpr std::uint32_t kFaults = 0xFFFFFFFF; // xgetbv is an illegal instruction here
+
+// A processor and system as cpuid and xgetbv answer there. leaf7Ebx is what cpuid answers
+// for leaf 7, also where that is above the highest leaf (Intel then answers with the highest
+// leaf's data, AMD with zeros).
+struct ProcessorRow {
+    const char* name;
+    std::uint32_t highestLeaf, leaf1Ecx, leaf1Edx, leaf7Ebx, xcr0;
+    SimdCap fastest; // the fastest path it runs, as a cap
+};
+
+const ProcessorRow kProcessors[] = {
+    {"Pentium III", 2, 0x00000000, 0x0383FBFF, 0x00000000, kFaults, SimdCap::None},
+    {"Pentium 4 (Prescott)", 5, 0x0000441D, 0xBFEBFBFF, 0x00000040, kFaults, SimdCap::Sse2},
+    {"Core 2 Duo, firmware's cpuid limit (highest leaf 2)", 2, 0x0000E3BD, 0xBFEBFBFF, 0x005657F0,
+     kFaults, SimdCap::Sse2},
+    {"Core i7-2600 (Sandy Bridge: AVX, no AVX2)", 0xD, 0x1FBAE3FF, 0xBFEBFBFF, 0x00000000, 7,
+     SimdCap::Sse2},
+    {"Sandy Bridge, firmware's cpuid limit (leaf 2's data for leaf 7)", 2, 0x1FBAE3FF, 0xBFEBFBFF,
+     0x00F0B0FF, 7, SimdCap::Sse2},
+    {"Core i7-4770 (Haswell)", 0xD, 0x7FFAFBFF, 0xBFEBFBFF, 0x000027AB, 7, SimdCap::Avx2},
+    {"Haswell, hypervisor answering leaves up to 7", 7, 0x7FFAFBFF, 0xBFEBFBFF, 0x000027AB, 7,
+     SimdCap::Avx2},
+    {"Ryzen 7 1700 (Zen)", 0xD, 0x7ED8320B, 0x178BFBFF, 0x209C01A9, 7, SimdCap::Avx2},
+    {"Haswell under Windows XP, or 7 before SP1 (no OSXSAVE)", 0xD, 0x77FAFBFF, 0xBFEBFBFF,
+     0x000027AB, kFaults, SimdCap::Sse2},
+    {"Haswell, system saving SSE state only (XCR0 = 3)", 0xD, 0x7FFAFBFF, 0xBFEBFBFF, 0x000027AB, 3,
+     SimdCap::Sse2},
+    {"Haswell, hypervisor hiding AVX", 0xD, 0x6FFAFBFF, 0xBFEBFBFF, 0x000027AB, 7, SimdCap::Sse2},
+};
+
+const ProcessorRow* gProcessor = nullptr; // the row the stand-in instructions answer for
+bool gXgetbvFaulted = false;
+
+void StandInCpuid(std::uint32_t leaf, std::uint32_t registers[4]) {
+    const ProcessorRow& row = *gProcessor;
+    const std::uint32_t answers[][4] = {{row.highestLeaf, 0, 0, 0},
+                                        {0, 0, row.leaf1Ecx, row.leaf1Edx},
+                                        {0, row.leaf7Ebx, 0, 0},
+                                        {0, 0, 0, 0}};
+    const std::size_t which = leaf == 0 ? 0 : leaf == 1 ? 1 : leaf == 7 ? 2 : 3;
+    std::memcpy(registers, answers[which], sizeof answers[which]);
+}
+
+std::uint32_t StandInXcr0() {
+    gXgetbvFaulted = gXgetbvFaulted || gProcessor->xcr0 == kFaults;
+    return gProcessor->xcr0;
+}
+
+const char* PathName(LineSearchPath path) {
+    return path == SearchLineAvx2 ? "avx2" : path == SearchLineSse2 ? "sse2" : "plain";
+}
+
+// Each system under each cap: the fastest path it runs, no further than the cap, and never
+// an xgetbv where the system has not enabled it.
+TEST(ProcessorChoice, RealSystemsUnderEveryCap) {
+    const ProcessorInstructions standIn = {StandInCpuid, StandInXcr0};
+    const LineSearchPath byCap[] = {SearchLinePlain, SearchLineSse2, SearchLineAvx2};
+    for (const ProcessorRow& row : kProcessors) {
+        gProcessor = &row;
+        gXgetbvFaulted = false;
+        const ProcessorReport report = ReadProcessorReport(standIn);
+        EXPECT_FALSE(gXgetbvFaulted) << row.name << ": xgetbv without OSXSAVE";
+        for (const SimdCap cap : {SimdCap::None, SimdCap::Sse2, SimdCap::Avx2, SimdCap::Any}) {
+            const SimdCap allowed = std::min(cap, row.fastest);
+            EXPECT_STREQ(PathName(ChooseLineSearchPath(report, cap)),
+                         PathName(byCap[static_cast<int>(allowed)]))
+                << row.name << ", cap " << static_cast<int>(cap);
+        }
+    }
+}
+
+#endif
 
 } // namespace
