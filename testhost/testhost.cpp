@@ -296,6 +296,7 @@ void TestHost::Command(std::int32_t command, void* param) {
     InvalidateLastLine();
     switch (command) {
     case kEditorGetLine: {
+        if (beforeGetLine) beforeGetLine();
         auto* record = static_cast<LineRecord*>(param);
         const auto index = static_cast<std::size_t>(cursorLine);
         if (!recordCalls && cursorLine >= 0 && index < lines.size()) {

@@ -127,6 +127,8 @@ class TestHost {
     std::vector<std::int32_t> reentryResults;
     // When set, Redraw calls it after recording the call: a host with a screen draws there.
     std::function<void()> onRedraw;
+    // When set, GetLine calls it before it answers: a host whose text changes between reads.
+    std::function<void()> beforeGetLine;
 
     // ---- What happened ----
     // When false the services record nothing (calls, menus, beeps) and GetLine hands out

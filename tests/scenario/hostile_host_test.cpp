@@ -83,6 +83,39 @@ TEST_F(Hostile, UnterminatedLongLinesAreReadNoFurther) {
     ExpectConversionsWithinACopy(host);
 }
 
+// ---- A cursor line that changes between reads ----
+
+// The harvest reads the cursor's line again: shorter, longer or null then, its words are
+// those of that answer (cut at the cursor), never those of the first read or of a line
+// before.
+TEST_F(Hostile, TheCursorLineReadAgainCountsAsAnsweredThen) {
+    ASSERT_TRUE(UseOptions({.menu1 = 1}));
+    const std::vector<std::string> above = {"&1 alpaca", "&2 alchemy", "&3 albatross"};
+    struct Case {
+        const char* second; // null: GetLine answers with a null text
+        std::vector<std::string> fromIt;
+    };
+    const Case cases[] = {
+        {"al", {}}, {"alto alps alpine al", {"&4 alto", "&5 alps"}}, {nullptr, {}}};
+    for (const Case& c : cases) {
+        host.SetText({"alpaca alchemy albatross", "alpine al"}, 1, 9);
+        int reads = 0;
+        host.beforeGetLine = [&] {
+            if (++reads != 3) return; // the request's read, line 0, then the cursor's again
+            if (c.second == nullptr) host.nullLines = {1};
+            host.lines[1] = c.second == nullptr ? "alpine al" : c.second;
+        };
+        host.menuChoice = -1;
+        host.ClearRecord();
+        EXPECT_EQ(host.PressCtrlSpace(), 1);
+        std::vector<std::string> expected = above;
+        expected.insert(expected.end(), c.fromIt.begin(), c.fromIt.end());
+        EXPECT_EQ(OnlyMenuLabels(), expected) << (c.second == nullptr ? "null" : c.second);
+        host.beforeGetLine = nullptr;
+        host.nullLines.clear();
+    }
+}
+
 // ---- A full window without a single word character ----
 
 TEST_F(Hostile, FullWindowOfLinesWithoutWordCharacters) {

@@ -14,11 +14,11 @@ std::string Word(int i) {
            static_cast<char>('a' + i / 26 % 26) + static_cast<char>('a' + i % 26);
 }
 
-// Words 0 to count - 1, ten to a line, followed by a line holding just the prefix 'ab'.
-std::vector<std::string> Document(int count) {
+// Words 0 to count - 1, perLine to a line, followed by a line holding just the prefix 'ab'.
+std::vector<std::string> Document(int count, int perLine = 10) {
     std::vector<std::string> text;
     for (int i = 0; i < count; ++i) {
-        if (i % 10 == 0) text.emplace_back();
+        if (i % perLine == 0) text.emplace_back();
         text.back() += Word(i) + " ";
     }
     text.emplace_back("ab");
@@ -202,18 +202,24 @@ TEST_F(Menu, DismissedOrImpossibleChoiceInsertsNothing) {
     EXPECT_EQ(host.lines[1], Word(2));
 }
 
+// The list fills between lines, or in the middle of one (160 words of 6 bytes in a line).
 TEST_F(Menu, TwoHundredWordsOfferTheFirst150) {
-    host.menuChoice = 149;
-    EXPECT_EQ(CompleteAtEnd(Document(200), 20), 1);
-    const std::vector<std::string> labels = OnlyMenuLabels();
-    ASSERT_EQ(labels.size(), 150u);
-    EXPECT_EQ(labels[0], "&1 " + Word(0));
-    EXPECT_EQ(labels[149], "  " + Word(149));
-    EXPECT_EQ(host.menus[0].bottom, "150 words");
-    EXPECT_EQ(host.menus[0].maxHeight, 22);
-    EXPECT_EQ(host.calls[static_cast<std::size_t>(host.CallsOf(CallKind::ShowMenu)[0])].args[5],
-              150);
-    EXPECT_EQ(host.lines[20], Word(149));
+    for (const auto& [count, perLine] : {std::pair{200, 10}, std::pair{160, 160}}) {
+        host.menuChoice = 149;
+        host.ClearRecord();
+        const std::int32_t prefixLine = (count + perLine - 1) / perLine;
+        EXPECT_EQ(CompleteAtEnd(Document(count, perLine), prefixLine), 1);
+        const std::vector<std::string> labels = OnlyMenuLabels();
+        ASSERT_EQ(labels.size(), 150u) << perLine;
+        EXPECT_EQ(labels[0], "&1 " + Word(0));
+        for (int i = 15; i < 150; ++i)
+            EXPECT_EQ(labels[i], "  " + Word(i)) << perLine << ", item " << i;
+        EXPECT_EQ(host.menus[0].bottom, "150 words");
+        EXPECT_EQ(host.menus[0].maxHeight, 22);
+        EXPECT_EQ(host.calls[static_cast<std::size_t>(host.CallsOf(CallKind::ShowMenu)[0])].args[5],
+                  150);
+        EXPECT_EQ(host.lines[prefixLine], Word(149));
+    }
     // The next request starts from an empty list.
     host.menuChoice = -1;
     host.ClearRecord();

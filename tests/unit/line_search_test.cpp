@@ -192,6 +192,22 @@ TEST_F(LineSearchPaths, WordsAtBlockAndStretchEdges) {
     }
 }
 
+// A line of 160 distinct words fills the list in its middle: the first 150, in order.
+TEST_F(LineSearchPaths, AListThatFillsMidLine) {
+    gSettings.numbers = 0;
+    std::string line;
+    for (int i = 0; i < 160; ++i)
+        line += std::string{'q', static_cast<char>('a' + i / 26), static_cast<char>('a' + i % 26)} +
+                ' ';
+    ModelList model;
+    ModelHarvest(line, "q", false, &model);
+    ASSERT_EQ(model.words.size(), 150u);
+    for (const NamedPath& path : Paths()) {
+        for (const bool padded : {false, true})
+            EXPECT_EQ(Found(path.path, line, "q", padded), model.words) << path.name;
+    }
+}
+
 // ---- The cap on the path: LEXAMUND_SIMD ----
 
 const char* gEnvironmentValue = nullptr; // what the stand-in environment holds
