@@ -47,11 +47,12 @@ extern std::int32_t gReentryGuard;
 // ---- Completion ----
 
 // Runs one qualified request: harvest, then menu and insertion. lineText is the
-// converted copy of the cursor's line; cursorColumn is at least 1.
+// converted copy of the cursor's line; cursorColumn is 1 to kLineCopySize, as the request
+// checked.
 void CompleteWord(const char* lineText, std::int32_t cursorLine, std::int32_t cursorColumn);
 
-// First stage: fills CandidateList from the scan window and restores cursor and window.
-// The line search itself is in line_search.h.
+// First stage: fills CandidateList from the scan window and restores cursor and window;
+// cursorColumn as for CompleteWord. The line search itself is in line_search.h.
 void HarvestCandidates(const char* prefix, std::int32_t cursorLine, std::int32_t cursorColumn);
 
 // Offers every word of a zero-terminated line that starts with prefix at a word start to

@@ -7,17 +7,15 @@
 
 namespace {
 
-// Fetches the cursor's line into copy (kLineCopySize + 1 bytes), cut at cutColumn when
-// that lies inside it; returns the length. A null text counts as an empty line.
-std::size_t FetchLine(char* copy, std::int64_t cutColumn) {
+// Fetches at most limit (1 to kLineCopySize) bytes of the cursor's line into copy, which
+// has room for them and a terminator; returns the length. A null text counts as empty.
+std::size_t FetchLine(char* copy, std::size_t limit) {
     LineRecord line = {};
     line.lineNumber = -1;
     EditorCommand(kEditorGetLine, &line);
-    std::size_t length = line.lineText == nullptr ? 0 : strnlen(line.lineText, kLineCopySize);
-    if (length != 0) std::memcpy(copy, line.lineText, length);
-    if (cutColumn >= 0 && static_cast<std::size_t>(cutColumn) < length) {
-        length = static_cast<std::size_t>(cutColumn);
-    }
+    const char* text = line.lineText == nullptr ? "" : line.lineText;
+    const std::size_t length = strnlen(text, limit);
+    std::memcpy(copy, text, length);
     copy[length] = 0;
     return length;
 }
@@ -45,8 +43,9 @@ void HarvestCandidates(const char* prefix, std::int32_t cursorLine, std::int32_t
     alignas(16) char copy[kLineCopySize + 1 + kLinePadding];
     for (std::int64_t number = first; number <= cursorLine; ++number) {
         SetPosition(static_cast<std::int32_t>(number), -1, -1, -1);
-        const bool ownLine = number == cursorLine && cursorColumn < kLineCopySize;
-        const std::size_t length = FetchLine(copy, ownLine ? cursorColumn : -1);
+        // The request's own line ends at the cursor (a column of 1 to 1024).
+        const std::size_t length = FetchLine(
+            copy, number == cursorLine ? static_cast<std::size_t>(cursorColumn) : kLineCopySize);
         ConversionRecord conversion = {copy, static_cast<std::int32_t>(length)};
         EditorCommand(kEditorConvertText, &conversion);
         std::memset(copy + length, 0, kLinePadding);
