@@ -52,9 +52,6 @@ matches() {
 # package target built, with no SOURCE_DATE_EPOCH. The build's output goes to DIR.log.
 build_commit() {
     local commit=$1 dir=$2
-    git cat-file -e "$commit^{commit}" 2>/dev/null ||
-        fail "$record names commit $commit, which this repository ($root) does not have;" \
-            "in a shallow clone, fetch the whole history (git fetch --unshallow)"
     echo "Building $commit in a fresh clone without tags, $dir"
     (
         unset SOURCE_DATE_EPOCH
@@ -79,6 +76,8 @@ check_this_tree() {
         echo "$version is not in $record, not published yet: its bytes are not held to a record"
         return
     fi
+    [ -f "$dist/Lexamund-$version-win32.zip" ] ||
+        fail "$dist has no Lexamund-$version-win32.zip: build the package target first"
     local commit archive dll
     read -r _ commit archive dll <<<"$entry"
     echo "$version is published (built from $commit); this tree's release in $dist:"
@@ -97,6 +96,10 @@ check_latest_release() {
         return
     }
     read -r version commit archive dll <<<"$(tail -n 1 <<<"$all")"
+    git cat-file -e "$commit^{commit}" 2>/dev/null ||
+        fail "$record has $version built from commit $commit, which this repository ($root)" \
+            "does not have: was it rewritten (rebase, squash)? In a shallow clone, fetch the" \
+            "whole history (git fetch --unshallow)"
     mkdir -p build
     local work
     work=$(mktemp -d "$root/build/release-record.XXXXXX")
@@ -109,6 +112,7 @@ check_latest_release() {
     rm -rf "$work"
 }
 
+# check [DIST]: both checks above; the rebuild runs even when this tree's release fails its check.
 check() {
     local dist=${1:-dist} all status=0
     all=$(entries)
