@@ -1,42 +1,80 @@
 # The release's time stamp, LEXAMUND_SOURCE_DATE_EPOCH (seconds since 1970): ld writes it into
-# the DLL's headers and the archive gives it to every entry, so that the same commit always
-# gives the same bytes. SOURCE_DATE_EPOCH from the environment when set, else the time of the
-# source tree's own commit, else 0 (a copy of the source without git). Taken when CMake
-# configures. LEXAMUND_SOURCE_DATE_EPOCH_FILE holds the value and changes only when it does,
-# so that what carries the time stamp depends on it and is made anew exactly then.
+# the DLL's headers and the archive gives it to every entry. SOURCE_DATE_EPOCH from the
+# environment when set, else the date of CHANGELOG.md's latest entry at 00:00 UTC, so that the
+# same sources and changelog entry give the same bytes whatever the commit, its time, or a copy
+# of the source without git. Taken when CMake configures, and again when the changelog changes.
+# LEXAMUND_SOURCE_DATE_EPOCH_FILE holds the value and changes only when it does, so that what
+# carries the time stamp depends on it and is made anew exactly then.
 
-# Sets out to the commit time of the git repository whose top is the source tree; else 0.
-function(lexamund_commit_time out)
-  set(${out} 0 PARENT_SCOPE)
-  find_package(Git QUIET)
-  if(NOT Git_FOUND)
-    return()
+set(LEXAMUND_CHANGELOG ${PROJECT_SOURCE_DIR}/CHANGELOG.md)
+set(LEXAMUND_EARLIEST_YEAR 1970)
+
+# Stops the configure: the changelog's latest entry, entry, gives no time stamp because of why.
+function(lexamund_bad_changelog_entry entry why)
+  message(FATAL_ERROR "The release's time stamp is the date of CHANGELOG.md's latest entry, "
+                      "but \"${entry}\" ${why}. Write its heading as \"## VERSION - YYYY-MM-DD\" "
+                      "(the release's day, taken at 00:00 UTC), or set SOURCE_DATE_EPOCH.")
+endfunction()
+
+# Sets out to the number of days in month (1-12) of year.
+function(lexamund_days_in_month year month out)
+  set(days 31 28 31 30 31 30 31 31 30 31 30 31)
+  math(EXPR index "${month} - 1")
+  list(GET days ${index} count)
+  math(EXPR by4 "${year} % 4")
+  math(EXPR by100 "${year} % 100")
+  math(EXPR by400 "${year} % 400")
+  if(month EQUAL 2 AND by4 EQUAL 0 AND (NOT by100 EQUAL 0 OR by400 EQUAL 0))
+    set(count 29)
   endif()
-  execute_process(COMMAND ${GIT_EXECUTABLE} rev-parse --show-toplevel
-                  WORKING_DIRECTORY ${PROJECT_SOURCE_DIR} OUTPUT_VARIABLE top
-                  OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
-  # A copy of the source unpacked inside some other repository must not take its commit.
-  file(REAL_PATH "${PROJECT_SOURCE_DIR}" source)
-  if(NOT top OR NOT IS_DIRECTORY "${top}")
-    return()
+  set(${out} ${count} PARENT_SCOPE)
+endfunction()
+
+# Sets out to the seconds from 1970-01-01 to 00:00 UTC of the day year-month-day (a valid date
+# from 1970): the days counted from March 1 of year 0, so that leap days come last.
+function(lexamund_epoch_of_day year month day out)
+  if(month LESS_EQUAL 2)
+    math(EXPR year "${year} - 1")
+    math(EXPR month "${month} + 9")
+  else()
+    math(EXPR month "${month} - 3")
   endif()
-  file(REAL_PATH "${top}" top)
-  if(NOT top STREQUAL source)
-    return()
+  math(EXPR day_of_year "(153 * ${month} + 2) / 5 + ${day} - 1")
+  math(EXPR days "${year} * 365 + ${year} / 4 - ${year} / 100 + ${year} / 400 + ${day_of_year}")
+  # 719468: days from March 1 of year 0 to 1970-01-01.
+  math(EXPR seconds "(${days} - 719468) * 86400")
+  set(${out} ${seconds} PARENT_SCOPE)
+endfunction()
+
+# Sets out to the time stamp of CHANGELOG.md's latest entry ("## VERSION - YYYY-MM-DD"): that
+# day at 00:00 UTC. Stops the configure when the entry has no valid date.
+function(lexamund_changelog_time out)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${LEXAMUND_CHANGELOG})
+  file(STRINGS ${LEXAMUND_CHANGELOG} entry REGEX "^## " LIMIT_COUNT 1)
+  if(NOT entry)
+    lexamund_bad_changelog_entry("CHANGELOG.md" "has no entry (a line starting \"## \")")
   endif()
-  execute_process(COMMAND ${GIT_EXECUTABLE} log -1 --format=%ct WORKING_DIRECTORY ${source}
-                  OUTPUT_VARIABLE time OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
-  set(${out} ${time} PARENT_SCOPE)
+  if(NOT entry MATCHES "^## [^ ]+ - ([0-9][0-9][0-9][0-9])-([0-9][0-9])-([0-9][0-9])$")
+    lexamund_bad_changelog_entry("${entry}" "has no date in the form YYYY-MM-DD")
+  endif()
+  set(year ${CMAKE_MATCH_1})
+  set(month ${CMAKE_MATCH_2})
+  set(day ${CMAKE_MATCH_3})
+  if(year LESS LEXAMUND_EARLIEST_YEAR OR month LESS 1 OR month GREATER 12 OR day LESS 1)
+    lexamund_bad_changelog_entry("${entry}" "has no valid date (from ${LEXAMUND_EARLIEST_YEAR} on)")
+  endif()
+  lexamund_days_in_month(${year} ${month} month_days)
+  if(day GREATER month_days)
+    lexamund_bad_changelog_entry("${entry}" "names a day its month does not have")
+  endif()
+  lexamund_epoch_of_day(${year} ${month} ${day} seconds)
+  set(${out} ${seconds} PARENT_SCOPE)
 endfunction()
 
 if(DEFINED ENV{SOURCE_DATE_EPOCH})
   set(LEXAMUND_SOURCE_DATE_EPOCH "$ENV{SOURCE_DATE_EPOCH}")
 else()
-  lexamund_commit_time(LEXAMUND_SOURCE_DATE_EPOCH)
-  if(LEXAMUND_SOURCE_DATE_EPOCH EQUAL 0)
-    message(WARNING "${PROJECT_SOURCE_DIR} is not a git repository's top and SOURCE_DATE_EPOCH "
-                    "is not set: the release's time stamp is 0")
-  endif()
+  lexamund_changelog_time(LEXAMUND_SOURCE_DATE_EPOCH)
 endif()
 if(NOT LEXAMUND_SOURCE_DATE_EPOCH MATCHES "^[0-9]+$")
   message(FATAL_ERROR "SOURCE_DATE_EPOCH is \"${LEXAMUND_SOURCE_DATE_EPOCH}\", "

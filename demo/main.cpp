@@ -23,6 +23,8 @@ struct Options {
     std::string file;
     std::string keys;
     bool dump = false;
+    bool help = false;    // --help or -h, anywhere: print the usage and leave
+    bool version = false; // --version, anywhere: print the version and leave
 };
 
 // What the end of a script needs to print.
@@ -49,6 +51,19 @@ bool Fail(std::string* error, const std::string& message) {
     return false;
 }
 
+// Reads an option without a value; false when arg is not one.
+bool FlagOption(const std::string& arg, Options* options) {
+    if (arg == "--dump")
+        options->dump = true;
+    else if (arg == "--help" || arg == "-h")
+        options->help = true;
+    else if (arg == "--version")
+        options->version = true;
+    else
+        return false;
+    return true;
+}
+
 // Reads an option that takes a value; false when arg is not one.
 bool ValueOption(const std::string& arg, const char* value, Options* options) {
     if (arg == "--plugin")
@@ -68,10 +83,7 @@ bool ValueOption(const std::string& arg, const char* value, Options* options) {
 bool ParseArgs(int argc, char** argv, Options* options, std::string* error) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--dump") {
-            options->dump = true;
-            continue;
-        }
+        if (FlagOption(arg, options)) continue;
         if (arg == "--table" && i + 1 < argc && std::strcmp(argv[i + 1], "oem") != 0 &&
             std::strcmp(argv[i + 1], "1251") != 0) {
             return Fail(error, "--table takes oem or 1251");
@@ -143,6 +155,7 @@ const char* DemoUsage() {
            "  --dump            at the end of the script print the screen and the document\n"
            "                    (as the file's bytes) and leave; no console is used\n"
            "  --version         print the release's version and leave\n"
+           "  --help, -h        print this text and leave\n"
            "FILE defaults to the sample beside the program. Keys: Ctrl+Space completes,\n"
            "F11 opens the plug-ins menu (Lexamund's options), F2 saves, F10 or Esc leaves.\n"
            "Terminals send Ctrl+Space as the NUL character, which the console reports as\n"
@@ -314,17 +327,17 @@ void RestoreConsole(const ConsoleState& state) {
 int main(int argc, char** argv) {
     Options options;
     std::string error;
-    if (argc > 1 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-        std::fputs(DemoUsage(), stdout);
-        return 0;
-    }
-    if (argc > 1 && std::strcmp(argv[1], "--version") == 0) {
-        std::printf("lexamund-demo %s\n", LEXAMUND_VERSION);
-        return 0;
-    }
     if (!ParseArgs(argc, argv, &options, &error)) {
         std::fprintf(stderr, "lexamund-demo: %s\n\n%s", error.c_str(), DemoUsage());
         return 2;
+    }
+    if (options.help) {
+        std::fputs(DemoUsage(), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("lexamund-demo %s\n", LEXAMUND_VERSION);
+        return 0;
     }
     if (options.file.empty()) {
         options.file = ExeFolder() +

@@ -7,7 +7,7 @@
 #
 # Usage: tools/check-reproducible.sh [--against DIST] [REV]
 #   REV            the commit to build; by default the work tree's tracked files, uncommitted
-#                  changes included (as a commit with HEAD's time, made without touching them)
+#                  changes included (as a commit made without touching them)
 #   --against DIST also compare with the release in DIST (a dist/ folder built elsewhere);
 #                  tools/test.sh passes the one its full win32 build made
 #
@@ -28,17 +28,15 @@ fail() {
     exit 1
 }
 
-# The commit to build: REV, else a commit of the work tree with HEAD's time (the clean tree's
-# own HEAD when nothing is changed), so that its release time stamp is HEAD's.
+# The commit to build: REV, else a commit of the work tree's tracked files (the clean tree's
+# own HEAD when nothing is changed).
 commit_to_build() {
     if [ $# -gt 0 ]; then
         git rev-parse --verify --quiet "$1^{commit}" || fail "no commit $1"
         return
     fi
-    local date
-    date=$(git log -1 --format=%cI HEAD)
     local stash
-    stash=$(GIT_COMMITTER_DATE=$date GIT_AUTHOR_DATE=$date git stash create)
+    stash=$(git stash create)
     if [ -n "$stash" ]; then echo "$stash"; else git rev-parse HEAD; fi
 }
 

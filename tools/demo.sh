@@ -2,12 +2,15 @@
 # Installs what is missing, builds the plug-in (assembling dist/Lexamund) and the demo host,
 # and opens the demo host on its sample text in this terminal, under wine. Without a
 # terminal it types a short key script instead and prints the screens.
-# Arguments go to the demo host (e.g. --lang russian, --table 1251, a file name).
+# Arguments go to the demo host (e.g. --lang russian, --table 1251, a file name); with --help
+# or --version it prints its usage or version and leaves, in a terminal or not.
 set -euo pipefail
 # Files named relative to the caller's folder are handed on with their full path.
 args=()
+answer_only=false
 for arg in "$@"; do
     if [[ "$arg" != /* && -f "$arg" ]]; then arg="$PWD/$arg"; fi
+    case "$arg" in --help | -h | --version) answer_only=true ;; esac
     args+=("$arg")
 done
 cd "$(dirname "$0")/.."
@@ -21,7 +24,7 @@ trap 'tools/wine-prefix.sh stop build/win32' EXIT
 export WINEPREFIX="$(pwd)/build/win32/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 demo=(wine build/win32/demo/lexamund-demo.exe --plugin dist/Lexamund/Lexamund.dll)
 
-if [ -t 0 ] && [ -t 1 ]; then
+if $answer_only || { [ -t 0 ] && [ -t 1 ]; }; then
     # Wine writes the console in the locale's character set; box lines and Cyrillic need UTF-8.
     case "${LC_ALL:-${LC_CTYPE:-${LANG:-}}}" in
     *UTF-8* | *utf8* | *UTF8* | *utf-8*) ;;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds both presets and runs every test: natively with the sanitizers, and the Windows
-# build under wine against the real DLL; checks that the release is reproducible; then each
-# fuzz target for 30 seconds.
+# Builds the four presets and runs every test: natively with the sanitizers, and the Windows
+# build under wine against the real DLL; checks that the release is reproducible and, when its
+# version is published, that it is the published release; rebuilds the latest published
+# release; then each fuzz target for 30 seconds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh
@@ -31,6 +32,9 @@ tools/wine-prefix.sh stop build/win32
 # The release is reproducible: two more builds of it, in fresh clones elsewhere, give the same
 # bytes as each other and as the full build's above.
 tools/check-reproducible.sh --against dist || status=$?
+# One version, one set of bytes: that release against the record of published ones, if its
+# version is there; and the latest published release rebuilt from its commit, as users do.
+tools/release-record.sh check dist || status=$?
 
 # The benchmarks build, and one request of each workload completes without leaking.
 cmake --preset bench >/dev/null

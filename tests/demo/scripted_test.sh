@@ -215,7 +215,8 @@ case_help() {
     screen_has "Terminals send Ctrl+Space as the NUL character"
     demo cp866 t.txt --keys '<F1><Enter>x'
     doc_line 1 "xhello"
-    wine "$DEMO_EXE" --help | grep -qF "reports as" || fail "the usage text lacks the NUL note"
+    wine "$DEMO_EXE" --plugin "$DEMO_DLL" --help | grep -qF "reports as" ||
+        fail "the usage text lacks the NUL note"
     ! wine "$DEMO_EXE" --keys '<Nope>' --dump 2>/dev/null || fail "an unknown key name was taken"
 }
 
