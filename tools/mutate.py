@@ -1,0 +1,869 @@
+#!/usr/bin/env python3
+"""Mutation testing of the plug-in's code: would the tests catch a small fault?
+
+Makes mutants of the product code (engine/, shell/, platform/, host/: .cpp, .h, .inc), one
+small change each: a comparison changed, a constant moved by one, && for || and back, a
+condition negated, a statement deleted, a different return value, two arguments swapped;
+all of them, or a seeded sample of each file's. Each is built on an incremental build
+without sanitizers (build/mutate, Release at -O1), and the native test programs run against
+it, fastest first, each stopping at its first failure and within a time limit (a hang
+counts as caught). A mutant that does not build is counted apart; one whose object code is
+the original's cannot be caught and counts as equivalent, as do those listed in
+tools/mutants-equivalent.txt. Prints a table per file and every mutant that survived, in
+that list's format.
+
+Lines the native build does not compile (the DLL's entry point, the Windows platform table,
+the i686-only branches) are mutated in a Windows build of their own (build/mutate-win32,
+its plug-in folder inside it) and tested there under wine: every Windows test but the
+terminal demo and the release archive, stopping at the first failure.
+
+The source file is restored after every build, also on Ctrl+C or an error; a copy of the
+original waits in the build tree while a mutant is applied and is put back by the next run
+should this one be killed outright. Run it from a clone when working in the same tree.
+
+    tools/mutate.py                                  # every mutant (hours)
+    tools/mutate.py --sample 15 --seed 1             # at most 15 of each file's
+    tools/mutate.py --files engine/menu.cpp shell/   # only these files
+    tools/mutate.py --list --files engine/menu.cpp   # the mutants, without running them
+"""
+
+import argparse
+import bisect
+import hashlib
+import json
+import os
+import random
+import re
+import shlex
+import shutil
+import signal
+import subprocess
+import sys
+import time
+from dataclasses import dataclass, field
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parent.parent
+PRODUCT_DIRS = ("engine", "shell", "platform", "host")
+SUFFIXES = (".cpp", ".h", ".inc")
+EQUIVALENT_LIST = ROOT / "tools" / "mutants-equivalent.txt"
+BUILD_TIMEOUT = 1200  # seconds; a build that takes longer counts as not building
+KEYWORDS = {"if", "while", "for", "switch", "return", "sizeof", "alignof", "alignas", "decltype",
+            "static_assert", "defined", "noexcept", "__attribute__", "catch", "else", "case", "do",
+            "new", "delete", "throw", "static_cast", "reinterpret_cast", "const_cast"}
+DECLARATION_WORDS = {"return", "const", "constexpr", "static", "auto", "using", "typedef", "struct",
+                     "class", "enum", "union", "namespace", "extern", "inline", "template",
+                     "friend", "goto", "case", "default", "unsigned", "signed", "int", "char",
+                     "bool", "void", "long", "short", "float", "double", "volatile"}
+
+
+@dataclass
+class Mutant:
+    path: str  # relative to the source root
+    line: int  # of the change's first byte, from 1
+    operator: str
+    start: int  # the changed bytes of the file, and what replaces them
+    end: int
+    replacement: str
+    before: str  # the lines the change touches, as written and as mutated
+    after: str
+    kind: str = "native"  # the build it runs in: native, or windows for Windows-only lines
+    outcome: str = ""  # killed, survived, equivalent or compile error
+    detail: str = ""  # what killed it, or why it is equivalent
+
+    def key(self):
+        return (self.path, normalize(self.before), normalize(self.after))
+
+
+def normalize(lines):
+    """The lines with their spacing folded, as the equivalent list compares them."""
+    return "\n".join(" ".join(line.split()) for line in lines.splitlines())
+
+
+# ---- Reading the code ----
+
+
+def mask(text):
+    """The text with comments, literals' contents and preprocessor lines blanked (newlines kept),
+    so that patterns see code only; also the spans of the character literals."""
+    out = list(text)
+    chars = []
+    i, n = 0, len(text)
+    line_start = True
+    while i < n:
+        c = text[i]
+        if line_start and c == "#":
+            i = blank_directive(text, out, i)
+            continue
+        line_start = c == "\n" or (line_start and c in " \t")
+        if text.startswith("//", i):
+            i = blank_until(text, out, i, "\n", keep_end=True)
+        elif text.startswith("/*", i):
+            i = blank_until(text, out, i + 2, "*/", start=i)
+        elif c in "\"'":
+            end = literal_end(text, i)
+            if c == "'":
+                chars.append((i, end))
+            for k in range(i + 1, end - 1):
+                out[k] = " "
+            i = end
+        else:
+            i += 1
+    return "".join(out), chars
+
+
+def blank_directive(text, out, i):
+    """Blanks a preprocessor line at i, with its continuation lines; returns the next index."""
+    while i < len(text) and text[i] != "\n":
+        if text[i] == "\\" and text.startswith("\\\n", i):
+            out[i] = " "
+            i += 2
+            continue
+        out[i] = " "
+        i += 1
+    return i
+
+
+def blank_until(text, out, i, stop, start=None, keep_end=False):
+    """Blanks from start (or i) up to and including stop (excluding it with keep_end)."""
+    end = text.find(stop, i)
+    end = len(text) if end < 0 else end + (0 if keep_end else len(stop))
+    for k in range(i if start is None else start, end):
+        if out[k] != "\n":
+            out[k] = " "
+    return end
+
+
+def literal_end(text, i):
+    """The index just past the string or character literal that opens at i."""
+    quote = text[i]
+    k = i + 1
+    while k < len(text) and text[k] != quote:
+        k += 2 if text[k] == "\\" else 1
+    return k + 1
+
+
+def matching_paren(masked, i):
+    """The index of the bracket that closes the one at i."""
+    pairs = {"(": ")", "[": "]", "{": "}"}
+    stack = []
+    for k in range(i, len(masked)):
+        if masked[k] in pairs:
+            stack.append(pairs[masked[k]])
+        elif stack and masked[k] == stack[-1]:
+            stack.pop()
+            if not stack:
+                return k
+    return len(masked) - 1
+
+
+def top_level_spans(masked, start, end, separator):
+    """The stripped spans between separators at bracket depth 0 within [start, end)."""
+    spans, depth, begin = [], 0, start
+    for k in range(start, end + 1):
+        c = masked[k] if k < end else separator
+        if c in "([{":
+            depth += 1
+        elif c in ")]}":
+            depth -= 1
+        elif c == separator and depth == 0:
+            piece = masked[begin:k]
+            lead = len(piece) - len(piece.lstrip())
+            spans.append((begin + lead, begin + len(piece.rstrip())))
+            begin = k + 1
+    return spans
+
+
+def excluded_spans(masked):
+    """Spans no operator touches: static_assert and alignas arguments, which check or lay out
+    rather than behave."""
+    spans = []
+    for match in re.finditer(r"\b(static_assert|alignas)\s*\(", masked):
+        spans.append((match.start(), matching_paren(masked, match.end() - 1) + 1))
+    return spans
+
+
+# ---- The operators: each yields (start, end, replacement) ----
+
+COMPARISON = re.compile(r"(?<=\s)(<=|>=|==|!=|<|>)(?=\s)")
+COMPARISON_CHANGES = {"<": ("<=", ">"), "<=": ("<", ">="), ">": (">=", "<"), ">=": (">", "<="),
+                      "==": ("!=",), "!=": ("==",)}
+INTEGER = re.compile(r"(?<![\w.])(0[xX][0-9a-fA-F]+|\d+)([uUlL]*)(?![\w.])")
+BOOLEAN = re.compile(r"\b(true|false)\b")
+LOGICAL = re.compile(r"(?<=\s)(&&|\|\|)(?=\s)")
+CONDITION = re.compile(r"\b(if|while|for)\s*\(")
+RETURN = re.compile(r"\breturn\b")
+CALL = re.compile(r"(?<!\w)[A-Za-z_]\w*(?:\s*(?:\.|->|::)\s*[A-Za-z_]\w*)*\s*\(")
+
+
+def comparisons(text, masked, chars):
+    for match in COMPARISON.finditer(masked):
+        for other in COMPARISON_CHANGES[match[1]]:
+            yield match.start(), match.end(), other
+
+
+def constants(text, masked, chars):
+    for match in INTEGER.finditer(masked):
+        digits, suffix = match[1], match[2]
+        value = int(digits, 16) if digits[:2].lower() == "0x" else int(digits)
+        negative = masked[:match.start()].endswith("-")
+        for moved in (value + 1, value - 1):
+            if moved > 0 or (moved == 0 and not negative):
+                yield match.start(), match.end(), format_integer(digits, moved) + suffix
+    for match in BOOLEAN.finditer(masked):
+        yield match.start(), match.end(), "false" if match[1] == "true" else "true"
+    for start, end in chars:
+        value = char_value(text[start + 1:end - 1])
+        for moved in (value + 1, value - 1):
+            if value is not None and 0 <= moved < 256:
+                yield start, end, char_literal(moved)
+
+
+def format_integer(digits, value):
+    """value written as digits is: hexadecimal with the same case and at least its width."""
+    if digits[:2].lower() != "0x":
+        return str(value)
+    body = format(value, "X" if digits[2:] != digits[2:].lower() else "x").zfill(len(digits) - 2)
+    return digits[:2] + body
+
+
+def char_value(body):
+    """The byte a character literal's body stands for, or None for one this does not read."""
+    escapes = {"\\0": 0, "\\n": 10, "\\t": 9, "\\r": 13, "\\\\": 92, "\\'": 39, '\\"': 34}
+    if body in escapes:
+        return escapes[body]
+    if body.startswith("\\x"):
+        return int(body[2:], 16)
+    return ord(body) if len(body) == 1 else None
+
+
+def char_literal(value):
+    if 32 <= value < 127 and chr(value) not in "'\\":
+        return f"'{chr(value)}'"
+    return f"'\\x{value:02x}'"
+
+
+def logicals(text, masked, chars):
+    for match in LOGICAL.finditer(masked):
+        yield match.start(), match.end(), "||" if match[1] == "&&" else "&&"
+
+
+def negations(text, masked, chars):
+    for match in CONDITION.finditer(masked):
+        if masked.startswith("constexpr", match.end()):
+            continue
+        open_at = match.end() - 1
+        close_at = matching_paren(masked, open_at)
+        if match[1] == "for":
+            parts = top_level_spans(masked, open_at + 1, close_at, ";")
+            if len(parts) != 3 or parts[1][0] == parts[1][1]:
+                continue
+            start, end = parts[1]
+        else:
+            start, end = open_at + 1, close_at
+        yield start, end, "!(" + text[start:end] + ")"
+
+
+def deletions(text, masked, chars):
+    for start, end in expression_statements(masked):
+        yield start, end, ";" + "\n" * text.count("\n", start, end)
+
+
+def expression_statements(masked):
+    """Spans of the statements that do something and declare nothing: calls, assignments,
+    increments, break and continue; each span ends with its ';'."""
+    depth = 0
+    boundary = 0
+    for k, c in enumerate(masked):
+        if c in "([":
+            depth += 1
+        elif c in ")]":
+            depth -= 1
+        elif depth == 0 and c in "{}" and is_block_brace(masked, k):
+            boundary = k + 1
+        elif depth == 0 and c == ";":
+            start = statement_start(masked, boundary, k)
+            if start is not None:
+                yield start, k + 1
+            boundary = k + 1
+
+
+def is_block_brace(masked, k):
+    """True for the braces of a block, a body or a scope; false for an initializer's."""
+    open_at = k if masked[k] == "{" else matching_open(masked, k)
+    before = masked[:open_at].rstrip()
+    if not before or before[-1] in ');{}"':
+        return True
+    word = re.search(r"(\w+)\s*$", before)
+    if word and word[1] in ("else", "do", "try", "const", "noexcept", "override"):
+        return True
+    return re.search(r"\b(struct|union|enum|namespace|class)\b[^;{}()=]*$", before) is not None
+
+
+def matching_open(masked, k):
+    """The index of the '{' that the '}' at k closes."""
+    depth = 0
+    for i in range(k, -1, -1):
+        if masked[i] == "}":
+            depth += 1
+        elif masked[i] == "{":
+            depth -= 1
+            if depth == 0:
+                return i
+    return 0
+
+
+def statement_start(masked, boundary, semicolon):
+    """Where the expression statement that ends at semicolon begins, past any control
+    headers before it; None for a declaration or an empty statement."""
+    start = boundary
+    while True:
+        start = semicolon - len(masked[start:semicolon].lstrip())
+        header = re.match(r"(else\b|(if|while|for|switch)\s*\()", masked[start:semicolon])
+        if header is None:
+            break
+        start += header.end()
+        if header[2] is not None:
+            start = matching_paren(masked, start - 1) + 1
+    body = masked[start:semicolon].strip()
+    first = re.match(r"\w*", body)[0]
+    if not body or body.startswith("(void)") or first in DECLARATION_WORDS:
+        return None
+    if re.match(r"[\w:]+(<[^;]*>)?[\s*&]+[A-Za-z_]", body):
+        return None  # a type, then a name: a declaration
+    return start
+
+
+def returns(text, masked, chars):
+    for match in RETURN.finditer(masked):
+        semicolon = top_level_spans(masked, match.end(), len(masked), ";")[0]
+        start, end = semicolon
+        value = text[start:end].strip()
+        if not value or value == "nullptr" or end <= start:
+            continue
+        yield start, end, other_return_value(value)
+
+
+def other_return_value(value):
+    """A different value of the same type: the other truth value, another number, or the
+    zero of the type."""
+    flips = {"true": "false", "false": "true", "0": "1", "-1": "0", "{}": "1"}
+    if value in flips:
+        return flips[value]
+    if re.fullmatch(r"\d+[uUlL]*", value):
+        return "0"
+    return "{}"
+
+
+def swaps(text, masked, chars):
+    for match in CALL.finditer(masked):
+        name = re.split(r"\s*(?:\.|->|::)\s*", match[0].rstrip("( \t\n"))[-1]
+        if name in KEYWORDS or name in DECLARATION_WORDS or not is_call_context(masked, match.start()):
+            continue
+        open_at = match.end() - 1
+        arguments = top_level_spans(masked, open_at + 1, matching_paren(masked, open_at), ",")
+        for (a_start, a_end), (b_start, b_end) in zip(arguments, arguments[1:]):
+            first, second = text[a_start:a_end], text[b_start:b_end]
+            if first and second and first != second:
+                yield a_start, b_end, second + text[a_end:b_start] + first
+
+
+def is_call_context(masked, start):
+    """True when a name followed by '(' at start is called, not declared: the name does not
+    follow a type (a word, or a '*', '&' or '>' stuck to one)."""
+    before = masked[:start].rstrip()
+    if not before:
+        return True
+    last = before[-1]
+    if last in "*&>":
+        return len(before) < 2 or before[-2] in " \t\n"
+    word = re.search(r"(\w+)$", before)
+    return word is None or word[1] in ("return", "else", "case", "do")
+
+
+OPERATORS = {"comparison": comparisons, "constant": constants, "logical": logicals,
+             "negation": negations, "deletion": deletions, "return": returns,
+             "swap": swaps}
+
+
+# ---- Making the mutants ----
+
+
+def product_files():
+    listed = subprocess.run(["git", "ls-files", *PRODUCT_DIRS], cwd=ROOT, check=True,
+                            capture_output=True, text=True).stdout.split()
+    return [path for path in listed if path.endswith(SUFFIXES)]
+
+
+def mutants_of(path):
+    """Every mutant of one file, in the order of the file."""
+    text = (ROOT / path).read_text()
+    masked, chars = mask(text)
+    excluded = excluded_spans(masked)
+    line_starts = [0] + [k + 1 for k, c in enumerate(text) if c == "\n"]
+    found, seen = [], set()
+    for operator, make in OPERATORS.items():
+        for start, end, replacement in make(text, masked, chars):
+            if any(s <= start < e for s, e in excluded) or text[start:end] == replacement:
+                continue
+            if (start, end, replacement) not in seen:
+                seen.add((start, end, replacement))
+                found.append(describe(path, text, line_starts, operator, start, end, replacement))
+    return sorted(found, key=lambda m: (m.start, m.end))
+
+
+def describe(path, text, line_starts, operator, start, end, replacement):
+    first = bisect.bisect_right(line_starts, start) - 1
+    line_begin = line_starts[first]
+    line_end = text.find("\n", end)
+    line_end = len(text) if line_end < 0 else line_end
+    before = text[line_begin:line_end]
+    after = text[line_begin:start] + replacement + text[end:line_end]
+    return Mutant(path, first + 1, operator, start, end, replacement, before, after)
+
+
+def apply(mutant):
+    """The file's text with the mutant in it."""
+    text = (ROOT / mutant.path).read_text()
+    return text[:mutant.start] + mutant.replacement + text[mutant.end:]
+
+
+# ---- The two build trees ----
+
+# The native tree's test programs parse GoogleTest once, from a precompiled header, so that a
+# mutant in a header they share with the product rebuilds them in half the time.
+PRECOMPILED_TESTS = """\
+cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL mutate_precompile_tests)
+function(mutate_precompile_tests)
+  get_property(targets DIRECTORY ${CMAKE_SOURCE_DIR}/tests PROPERTY BUILDSYSTEM_TARGETS)
+  foreach(target IN LISTS targets)
+    get_target_property(type ${target} TYPE)
+    if(type STREQUAL "EXECUTABLE")
+      target_precompile_headers(${target} PRIVATE <gtest/gtest.h>)
+    endif()
+  endforeach()
+endfunction()
+"""
+# Windows tests left out: the interactive demo in a terminal (12 s, and the same requests as
+# the scripted ones) and the release archive (made by the package target, not by a build).
+WINDOWS_SKIPPED_TESTS = r"^(demo[.]tmux_interactive|release_archive)$"
+WINDOWS_TOOLS = ("i686-w64-mingw32-g++-posix", "wine", "wineserver")
+
+
+@dataclass
+class Build:
+    """A build tree the mutants are built in, and what its unmutated build gave."""
+    kind: str  # "native": the test programs run directly; "windows": ctest, under wine
+    path: Path
+    baseline: dict = field(default_factory=dict)  # object file to hash
+    times: dict = field(default_factory=dict)  # native test program to seconds, fastest first
+
+
+def configure(build):
+    """Configures the tree: native Release at -O1 without sanitizers, or the Windows build as
+    shipped, its plug-in folder inside the tree."""
+    options = ["-G", "Unix Makefiles", "-DCMAKE_BUILD_TYPE=Release", "-DLEXAMUND_TESTS=ON",
+               "-DLEXAMUND_BENCH=OFF", "-DLEXAMUND_FUZZ=OFF", "-DLEXAMUND_SANITIZE=OFF"]
+    build.path.mkdir(parents=True, exist_ok=True)
+    if build.kind == "native":
+        include = build.path / "precompiled-tests.cmake"
+        include.write_text(PRECOMPILED_TESTS)
+        options += ["-DCMAKE_CXX_FLAGS_RELEASE=-O1", f"-DCMAKE_PROJECT_INCLUDE={include}",
+                    "-DCMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE=PRE_TEST"]
+    else:
+        options += [f"-DCMAKE_TOOLCHAIN_FILE={ROOT / 'cmake' / 'mingw-i686.cmake'}",
+                    f"-DLEXAMUND_DIST_ROOT={build.path / 'dist'}"]
+    subprocess.run(["cmake", "-S", str(ROOT), "-B", str(build.path), *options], check=True,
+                   stdout=subprocess.DEVNULL)
+
+
+def build_tree(build, jobs):
+    """True when the build succeeded."""
+    try:
+        result = subprocess.run(["cmake", "--build", str(build.path), "-j", str(jobs)],
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                timeout=BUILD_TIMEOUT)
+    except subprocess.TimeoutExpired:
+        return False
+    return result.returncode == 0
+
+
+def object_hashes(build, since=0.0):
+    """The hash of every object file of the tree written at or after since."""
+    hashes = {}
+    for path in build.path.rglob("*.o*"):
+        if path.suffix in (".o", ".obj") and path.stat().st_mtime >= since:
+            hashes[path] = hashlib.sha1(path.read_bytes()).hexdigest()
+    return hashes
+
+
+def native_lines(build):
+    """For each source file, the lines the native build compiles (from the product's
+    preprocessed translation units); a line of code it leaves out is Windows-only."""
+    entries = json.loads((build.path / "compile_commands.json").read_text())
+    active = {}
+    for entry in entries:
+        if Path(entry["file"]).resolve().relative_to(ROOT).parts[0] in PRODUCT_DIRS:
+            lines_of_unit(entry, active)
+    return active
+
+
+def lines_of_unit(entry, active):
+    """Adds the lines of each file that the unit's preprocessed text keeps."""
+    words = shlex.split(entry["command"])
+    output_at = words.index("-o")
+    command = [w for k, w in enumerate(words) if k not in (output_at, output_at + 1) and w != "-c"]
+    output = subprocess.run(command + ["-E"], cwd=entry["directory"], check=True,
+                            capture_output=True, text=True).stdout
+    current, number = None, 0
+    for out_line in output.splitlines():
+        marker = re.match(r'# (\d+) "([^"]*)"', out_line)
+        if marker:
+            number, current = int(marker[1]), str(Path(entry["directory"], marker[2]).resolve())
+            continue
+        if out_line.strip():
+            active.setdefault(current, set()).add(number)
+        number += 1
+
+
+# ---- Running the tests ----
+
+
+def run_program(command, timeout, cwd):
+    """'pass', 'fail' or 'hang', with the output of a failure."""
+    process = subprocess.Popen(command, cwd=cwd, stdout=subprocess.PIPE,
+                               stderr=subprocess.STDOUT, text=True, start_new_session=True)
+    try:
+        output, _ = process.communicate(timeout=timeout)
+        return ("pass" if process.returncode == 0 else "fail"), output
+    except subprocess.TimeoutExpired:
+        return "hang", ""
+    finally:
+        if process.poll() is None:
+            os.killpg(process.pid, signal.SIGKILL)
+            process.wait()
+
+
+def native_command(program):
+    return [str(program), "--gtest_fail_fast", "--gtest_brief=1"]
+
+
+def windows_command(build, timeout):
+    return ["ctest", "--test-dir", str(build.path), "--stop-on-failure", "-E",
+            WINDOWS_SKIPPED_TESTS, "--timeout", str(int(timeout))]
+
+
+def start_tests(build):
+    """Runs the tests on the unmutated tree (starting wine for the Windows one) and keeps
+    the native programs' times; exits if a test fails."""
+    if build.kind == "windows":
+        subprocess.run([str(ROOT / "tools" / "wine-prefix.sh"), "start", str(build.path)],
+                       check=True)
+        programs = [None]
+    else:
+        programs = [p for p in (build.path / "tests").glob("*_tests") if os.access(p, os.X_OK)]
+    for program in programs:
+        started = time.monotonic()
+        command = windows_command(build, 600) if program is None else native_command(program)
+        result, output = run_program(command, None, build.path if program is None else
+                                     program.parent)
+        if result != "pass":
+            sys.exit(f"mutate: the {build.kind} tests fail without a mutant:\n{output}")
+        build.times[program] = time.monotonic() - started
+    build.times = dict(sorted(build.times.items(), key=lambda item: item[1]))
+
+
+def stop_tests(build):
+    if build.kind == "windows":
+        subprocess.run([str(ROOT / "tools" / "wine-prefix.sh"), "stop", str(build.path)])
+
+
+def first_failure(build, factor):
+    """The first test program (or Windows test) that fails or hangs, or None when all pass."""
+    for program, seconds in build.times.items():
+        timeout = max(10.0, factor * seconds)
+        if program is None:
+            result, output = run_program(windows_command(build, timeout), None, build.path)
+            failed = re.search(r"#\d+: (\S+) \.*\s*\*+(\w+)", output)
+            name = failed[1] if failed else "ctest"
+            result = "hang" if failed and failed[2] == "Timeout" else result
+        else:
+            result, _ = run_program(native_command(program), timeout, program.parent)
+            name = program.name
+        if result != "pass":
+            return name + (" (hang)" if result == "hang" else "")
+    return None
+
+
+# ---- Applying and restoring ----
+
+
+def pristine_copy(build, path):
+    return build.path / "pristine" / path
+
+
+def restore_leftovers(build):
+    """Puts back any original that a killed run left in the tree."""
+    copies = build.path / "pristine"
+    for copy in sorted(copies.rglob("*")) if copies.exists() else []:
+        if copy.is_file():
+            target = ROOT / copy.relative_to(copies)
+            target.write_bytes(copy.read_bytes())
+            copy.unlink()
+            print(f"mutate: restored {target.relative_to(ROOT)} from an interrupted run",
+                  file=sys.stderr)
+
+
+def build_mutant(mutant, build, jobs):
+    """Builds with the mutant in its file; the file is restored before this returns."""
+    source = ROOT / mutant.path
+    original = source.read_bytes()
+    copy = pristine_copy(build, mutant.path)
+    copy.parent.mkdir(parents=True, exist_ok=True)
+    copy.write_bytes(original)
+    try:
+        source.write_text(apply(mutant))
+        return build_tree(build, jobs)
+    finally:
+        source.write_bytes(original)
+        copy.unlink()
+
+
+class Stop(Exception):
+    """A signal asked the run to end."""
+
+
+def on_signal(number, frame):
+    raise Stop(signal.Signals(number).name)
+
+
+# ---- The list of equivalent mutants ----
+
+
+def read_equivalents(path):
+    """The listed equivalent mutants: key to reason. A block is the file (optionally with
+    ':line' and '[operator]', which are not compared), '- ' lines as written, '+ ' lines as
+    mutated and a '= ' line with the reason; blocks are separated by blank lines."""
+    listed = {}
+    if not path.exists():
+        return listed
+    for block in re.split(r"\n\s*\n", path.read_text()):
+        lines = [line.strip() for line in block.splitlines()]
+        lines = [line for line in lines if line and not line.startswith("#")]
+        if not lines:
+            continue
+        file = lines[0].split()[0].split(":")[0]
+        before = "\n".join(line[2:] for line in lines if line.startswith("- "))
+        after = "\n".join(line[2:] for line in lines if line.startswith("+ "))
+        reason = " ".join(line[2:] for line in lines if line.startswith("= "))
+        if not reason:
+            sys.exit(f"mutate: {path.name}: an entry of {file} gives no reason")
+        listed[(file, normalize(before), normalize(after))] = reason
+    return listed
+
+
+def block_of(mutant):
+    """The mutant as an entry of the equivalent list (without the reason)."""
+    lines = [f"{mutant.path}:{mutant.line} [{mutant.operator}]"]
+    lines += ["  - " + line.strip() for line in mutant.before.splitlines()]
+    lines += ["  + " + line.strip() for line in mutant.after.splitlines()]
+    return "\n".join(lines)
+
+
+# ---- Reporting ----
+
+COLUMNS = ("mutants", "compile errors", "killed", "survived", "equivalent", "score")
+
+
+def table(mutants):
+    """One row per file and a total: the counts, and the share of the mutants that built and
+    are not equivalent that the tests caught."""
+    files = sorted({m.path for m in mutants})
+    rows = [(path, counts([m for m in mutants if m.path == path])) for path in files]
+    rows.append(("total", counts(mutants)))
+    width = max(len(path) for path, _ in rows)
+    lines = [f"{'file':<{width}}  " + "  ".join(f"{c:>8}" for c in COLUMNS)]
+    for path, row in rows:
+        cells = (f"{value:>{max(8, len(c))}}" for value, c in zip(row, COLUMNS))
+        lines.append(f"{path:<{width}}  " + "  ".join(cells))
+    return "\n".join(lines)
+
+
+def counts(mutants):
+    tally = {outcome: 0 for outcome in ("compile error", "killed", "survived", "equivalent")}
+    for mutant in mutants:
+        tally[mutant.outcome] = tally.get(mutant.outcome, 0) + 1
+    judged = tally["killed"] + tally["survived"]
+    score = f"{100.0 * tally['killed'] / judged:.1f}%" if judged else "-"
+    return (len(mutants), tally["compile error"], tally["killed"], tally["survived"],
+            tally["equivalent"], score)
+
+
+def report(run, listed, selection, seconds, verbose):
+    """The table, the survivors, and the entries of the equivalent list that no longer hold;
+    selection says which mutants ran, and is empty when every mutant of the files did."""
+    print(table(run))
+    windows = sum(m.kind == "windows" for m in run)
+    same = sum(m.detail == "same object code" for m in run)
+    print(f"\n{len(run)} mutants{selection} in {seconds / 60:.1f} minutes "
+          f"({seconds / max(len(run), 1):.1f} s each); {windows} of them on lines only the "
+          f"Windows build compiles, built and tested in it under wine. Equivalent: {same} "
+          f"compile to the same object code, the others are listed in tools/"
+          f"{EQUIVALENT_LIST.name}.")
+    survivors = [m for m in run if m.outcome == "survived"]
+    print(f"\nSurvivors ({len(survivors)}):\n" if survivors else "\nNo survivors.")
+    for mutant in survivors:
+        print(block_of(mutant) + "\n")
+    for mutant in run:
+        if mutant.outcome == "killed" and mutant.key() in listed:
+            print(f"Listed as equivalent but killed ({mutant.detail}):\n{block_of(mutant)}\n")
+    if not selection:
+        made = {m.key() for m in run}
+        for key in listed:
+            if key[0] in {m.path for m in run} and key not in made:
+                print(f"Listed as equivalent but no longer made: {key[0]}\n  - {key[1]}\n")
+    for mutant in run if verbose else []:
+        if mutant.detail == "same object code":
+            print("Same object code:\n" + block_of(mutant) + "\n")
+
+
+# ---- The run ----
+
+
+def select(mutants_by_file, sample, seed):
+    """A seeded sample of at most sample mutants of each file, or all of them."""
+    chosen = []
+    for path, mutants in mutants_by_file.items():
+        if sample and len(mutants) > sample:
+            picked = random.Random(f"{seed}:{path}").sample(range(len(mutants)), sample)
+            mutants = [mutants[k] for k in sorted(picked)]
+        chosen.extend(mutants)
+    return chosen
+
+
+def judge(mutant, build, jobs, listed, factor):
+    """Builds the mutant and runs the tests against it; sets its outcome."""
+    started = time.time()
+    if not build_mutant(mutant, build, jobs):
+        mutant.outcome = "compile error"
+        return
+    changed = object_hashes(build, started)
+    if all(build.baseline.get(path) == digest for path, digest in changed.items()):
+        mutant.outcome, mutant.detail = "equivalent", "same object code"
+        return
+    failed = first_failure(build, factor)
+    if failed:
+        mutant.outcome, mutant.detail = "killed", failed
+    elif mutant.key() in listed:
+        mutant.outcome, mutant.detail = "equivalent", listed[mutant.key()]
+    else:
+        mutant.outcome = "survived"
+
+
+def wanted(path, patterns):
+    return not patterns or any(path == p or path.startswith(p.rstrip("/") + "/") or
+                               Path(path).match(p) for p in patterns)
+
+
+def parse_arguments():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("--files", nargs="+", metavar="PATH",
+                        help="only these files (paths, folders or globs)")
+    parser.add_argument("--sample", type=int, metavar="N", help="at most N mutants per file")
+    parser.add_argument("--seed", default="0", help="the sample's seed (default 0)")
+    parser.add_argument("--list", action="store_true", help="list the mutants, run nothing")
+    parser.add_argument("--native-only", action="store_true",
+                        help="leave out the mutants only the Windows build compiles")
+    parser.add_argument("--jobs", type=int, default=2, help="build jobs (default 2)")
+    parser.add_argument("--timeout-factor", type=float, default=5.0, metavar="F",
+                        help="a test program hangs after F times its usual time (at least 10 s)")
+    parser.add_argument("--verbose", action="store_true",
+                        help="also print the mutants that compile to the same object code")
+    return parser.parse_args()
+
+
+def make_mutants(arguments, native):
+    """The mutants to run, each with the build it runs in, native ones first; and how many
+    the files have in all."""
+    active = native_lines(native)
+    by_file = {}
+    for path in product_files():
+        if wanted(path, arguments.files):
+            by_file[path] = mutants_of(path)
+    chosen = select(by_file, arguments.sample, arguments.seed)
+    made = sum(len(mutants) for mutants in by_file.values())
+    for mutant in chosen:
+        if mutant.line not in active.get(str(ROOT / mutant.path), set()):
+            mutant.kind = "windows"
+    if arguments.native_only or not all(shutil.which(tool) for tool in WINDOWS_TOOLS):
+        dropped = [m for m in chosen if m.kind == "windows"]
+        if dropped:
+            print(f"mutate: {len(dropped)} mutants on lines only the Windows build compiles "
+                  "are not run", file=sys.stderr)
+        chosen = [m for m in chosen if m.kind == "native"]
+    return sorted(chosen, key=lambda m: m.kind != "native"), made
+
+
+def run_in(build, mutants, arguments, listed, progress):
+    """Builds the unmutated tree, then judges each mutant in it."""
+    if not mutants:
+        return
+    if not build_tree(build, arguments.jobs):
+        sys.exit(f"mutate: the unmutated {build.kind} tree does not build")
+    build.baseline = object_hashes(build)
+    start_tests(build)
+    try:
+        for mutant in mutants:
+            judge(mutant, build, arguments.jobs, listed, arguments.timeout_factor)
+            progress(mutant)
+    finally:
+        stop_tests(build)
+
+
+def main():
+    arguments = parse_arguments()
+    for number in (signal.SIGTERM, signal.SIGHUP):
+        signal.signal(number, on_signal)
+    builds = {kind: Build(kind, ROOT / "build" / name)
+              for kind, name in (("native", "mutate"), ("windows", "mutate-win32"))}
+    for build in builds.values():
+        restore_leftovers(build)
+    configure(builds["native"])
+    chosen, made = make_mutants(arguments, builds["native"])
+    if arguments.list:
+        for mutant in chosen:
+            print(block_of(mutant) + "\n")
+        print(f"{len(chosen)} of {made} mutants")
+        return 0
+    listed = read_equivalents(EQUIVALENT_LIST)
+    done = []
+
+    def progress(mutant):
+        done.append(mutant)
+        print(f"[{len(done)}/{len(chosen)}] {mutant.path}:{mutant.line} {mutant.operator}"
+              f"{' (windows)' if mutant.kind == 'windows' else ''}: {mutant.outcome} "
+              f"{mutant.detail}", file=sys.stderr, flush=True)
+
+    started = time.monotonic()
+    try:
+        for kind, build in builds.items():
+            mutants = [m for m in chosen if m.kind == kind]
+            if mutants and kind == "windows":
+                configure(build)
+            run_in(build, mutants, arguments, listed, progress)
+    finally:
+        # Also after Ctrl+C: what was judged so far.
+        selection = ""
+        if len(done) < made:
+            selection = f" of the {made} the files have"
+        if arguments.sample:
+            selection += f" (at most {arguments.sample} a file, seed {arguments.seed})"
+        report(done, listed, selection, time.monotonic() - started, arguments.verbose)
+    return 0
+
+
+if __name__ == "__main__":
+    try:
+        sys.exit(main())
+    except (KeyboardInterrupt, Stop) as stop:
+        sys.exit(f"mutate: stopped ({stop or 'Ctrl+C'}); every source file is as it was")
