@@ -30,7 +30,6 @@ void SetPosition(std::int32_t line, std::int32_t column, std::int32_t top, std::
 // Visits the cursor's line and up to 2000 lines above it, top down, moving the host's
 // cursor to each; then puts cursor and window back as they were.
 void HarvestCandidates(const char* prefix, std::int32_t cursorLine, std::int32_t cursorColumn) {
-    CandidateList = nullptr;
     LineSearch search;
     PrepareLineSearch(search, prefix);
     const std::int64_t first = cursorLine > kScanLinesAbove ? cursorLine - kScanLinesAbove : 0;
@@ -39,7 +38,7 @@ void HarvestCandidates(const char* prefix, std::int32_t cursorLine, std::int32_t
     const std::int32_t savedTop = state.windowTopLine;
     const std::int32_t savedLeft = state.windowLeftColumn;
 
-    // The line, its terminator and the zero padding that lets the search read ahead.
+    // The line, its terminator and the room that lets the search read ahead.
     alignas(16) char copy[kLineCopySize + 1 + kLinePadding];
     for (std::int64_t number = first; number <= cursorLine; ++number) {
         SetPosition(static_cast<std::int32_t>(number), -1, -1, -1);
@@ -48,7 +47,6 @@ void HarvestCandidates(const char* prefix, std::int32_t cursorLine, std::int32_t
             copy, number == cursorLine ? static_cast<std::size_t>(cursorColumn) : kLineCopySize);
         ConversionRecord conversion = {copy, static_cast<std::int32_t>(length)};
         EditorCommand(kEditorConvertText, &conversion);
-        std::memset(copy + length, 0, kLinePadding);
         SearchLine(search, reinterpret_cast<const unsigned char*>(copy), length, true);
     }
     SetPosition(cursorLine, cursorColumn, savedTop, savedLeft);

@@ -17,7 +17,7 @@ void PrepareLineSearch(LineSearch& search, const char* prefix) {
     const std::size_t length = PrefixLength(prefix);
     std::memcpy(search.prefix, prefix, length);
     search.length = static_cast<std::uint32_t>(length);
-    search.prefixBits = length >= 32 ? ~0u : (1u << length) - 1;
+    search.prefixBits = static_cast<std::uint32_t>((std::uint64_t{1} << length) - 1);
     search.numbers = gSettings.numbers != 0;
     if (gLineSearchPath == nullptr) {
         gLineSearchPath = FastestLineSearchPath(SimdCapFromEnvironment());

@@ -16,7 +16,8 @@ struct LineSearch;
 // A search path: offers to the candidate list every word that starts with the prefix at
 // a word start within text[0, length), stopping at a zero byte or once the list is full.
 // With padded false it reads no byte outside that range; with padded true the caller
-// guarantees kLinePadding zero bytes after it, which saves copying the line's last bytes.
+// guarantees a zero byte at text[length] and kLinePadding readable bytes from there, of
+// any value, which saves copying the line's last bytes.
 using LineSearchPath = void (*)(const LineSearch& search, const unsigned char* text,
                                 std::size_t length, bool padded);
 
@@ -35,8 +36,8 @@ struct LineSearch {
 // bytes or more, or one holding a byte that cannot be part of a word.
 void PrepareLineSearch(LineSearch& search, const char* prefix);
 
-// Zero bytes after a padded line's text: enough for every read the search makes from a
-// position inside the text.
+// Bytes after a padded line's text, its terminator first: enough for every read the search
+// makes from a position inside the text (63 past its last byte).
 inline constexpr std::size_t kLinePadding = 64;
 
 void SearchLinePlain(const LineSearch& search, const unsigned char* text, std::size_t length,
@@ -99,10 +100,10 @@ LineSearchPath ChooseLineSearchPath(const ProcessorReport& report, SimdCap cap);
 // The fastest path this processor runs within the cap, by its own report.
 LineSearchPath FastestLineSearchPath(SimdCap cap = SimdCap::Any);
 
-// Runs the request's path on one line, unless no word can qualify or the list is full.
+// Runs the request's path on one line, unless the list is full.
 inline void SearchLine(const LineSearch& search, const unsigned char* text, std::size_t length,
                        bool padded) {
     SyncCandidateIndex();
-    if (!search.possible || CandidateListFull()) return;
+    if (CandidateListFull()) return; // every offer would be refused
     search.path(search, text, length, padded);
 }

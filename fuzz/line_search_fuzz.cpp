@@ -16,7 +16,8 @@ namespace {
 
 constexpr std::size_t kMaxLine = 4096;
 
-// A heap block of exactly the line's bytes, and of the line and its zero padding.
+// A heap block of exactly the line's bytes, and of the line, its terminator and word bytes
+// that the search must not take.
 struct LineBlocks {
     unsigned char* exact;
     unsigned char* padded;
@@ -28,6 +29,7 @@ struct LineBlocks {
         // The exact block starts one byte in, so that its last byte is the block's last.
         exact += 1;
         std::memcpy(exact, line.data(), line.size());
+        std::memset(padded + line.size() + 1, 'q', kLinePadding - 1);
         std::memcpy(padded, line.data(), line.size());
     }
     ~LineBlocks() {

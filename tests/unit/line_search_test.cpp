@@ -67,9 +67,10 @@ std::vector<std::string> Found(LineSearchPath path, const std::string& line,
     LineSearch search;
     PrepareLineSearch(search, buffer);
     // Exactly the line's bytes, so that the sanitizers see any read past them, or the
-    // line and its zero padding.
+    // line, its terminator and word bytes that the search must not take.
     const std::size_t size = line.size() + (padded ? kLinePadding : 0);
     std::unique_ptr<unsigned char[]> text(new unsigned char[size == 0 ? 1 : size]());
+    if (padded) std::memset(text.get() + line.size() + 1, 'q', kLinePadding - 1);
     std::memcpy(text.get(), line.data(), line.size());
     CandidateList = nullptr;
     SyncCandidateIndex();
@@ -332,6 +333,14 @@ TEST(ProcessorChoice, RealSystemsUnderEveryCap) {
                 << row.name << ", cap " << static_cast<int>(cap);
         }
     }
+}
+
+// Read with the real instructions, this machine's report allows what the compiler's own
+// run-time says the processor and system run.
+TEST(ProcessorChoice, ThisMachineAsTheCompilersRunTimeSeesIt) {
+    EXPECT_EQ(FastestLineSearchPath() == SearchLineAvx2, __builtin_cpu_supports("avx2") != 0);
+    EXPECT_EQ(FastestLineSearchPath(SimdCap::Sse2) == SearchLineSse2,
+              __builtin_cpu_supports("sse2") != 0);
 }
 
 #endif
