@@ -13,7 +13,6 @@
 LineSearchPath gLineSearchPath = nullptr;
 
 void PrepareLineSearch(LineSearch& search, const char* prefix) {
-    std::memset(&search, 0, sizeof search);
     const std::size_t length = PrefixLength(prefix);
     std::memcpy(search.prefix, prefix, length);
     search.length = static_cast<std::uint32_t>(length);
@@ -23,7 +22,7 @@ void PrepareLineSearch(LineSearch& search, const char* prefix) {
         gLineSearchPath = FastestLineSearchPath(SimdCapFromEnvironment());
     }
     search.path = gLineSearchPath;
-    search.possible = length >= 1 && length < kMaxWordLength;
+    search.possible = true;
     for (std::size_t i = 0; i < length; ++i) {
         if (kExtractionTable[search.prefix[i]] == 0) search.possible = false;
     }

@@ -23,17 +23,18 @@ using LineSearchPath = void (*)(const LineSearch& search, const unsigned char* t
 
 // What one request searches for, prepared once.
 struct LineSearch {
-    alignas(16) unsigned char prefix[kPrefixSize]; // the prefix, zero-padded
+    alignas(16) unsigned char prefix[kPrefixSize]; // the prefix; no byte past it is compared
     std::uint32_t length;                          // of the prefix, 1 to 32
     std::uint32_t prefixBits;                      // bit k set for each prefix byte k (k < length)
     bool numbers;                                  // the Numbers setting at the request
-    bool possible;       // false when no word can qualify: nothing to search
+    bool possible;       // false when no word can qualify: the paths search nothing
     LineSearchPath path; // the path in force at the request
 };
 
 // Fills search from a prefix buffer, the current Numbers setting and the path in force
-// (picking the fastest at the first search). No word can qualify for a prefix of 31
-// bytes or more, or one holding a byte that cannot be part of a word.
+// (picking the fastest at the first search). No word can qualify for a prefix holding a
+// byte that cannot be part of a word; for one of 31 bytes or more the length test refuses
+// every word.
 void PrepareLineSearch(LineSearch& search, const char* prefix);
 
 // Bytes after a padded line's text, its terminator first: enough for every read the search
