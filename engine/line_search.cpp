@@ -12,6 +12,35 @@
 
 LineSearchPath gLineSearchPath = nullptr;
 
+namespace {
+
+constexpr std::uint32_t kSimdValueSize = 8; // the longest value taken, with room to spare
+
+// Whether value is word in ASCII, ignoring case.
+bool SameWord(const char* value, const char* word) {
+    for (; *word != 0; ++value, ++word) {
+        const char lower = *value >= 'A' && *value <= 'Z' ? static_cast<char>(*value + 32) : *value;
+        if (lower != *word) return false;
+    }
+    return *value == 0;
+}
+
+// The cap that the environment variable sets, read through the platform table: "avx2",
+// "sse2" or "none" in any case. Unset or empty (Windows keeps no empty variable) is Any; any
+// other value is None, the safe reading of a diagnostic switch. A value too long for the
+// buffer is not copied, so it reads as empty text, which is None too.
+SimdCap SimdCapFromEnvironment() {
+    char value[kSimdValueSize] = {};
+    if (gPlatform.getEnvironmentVariable(kSimdVariable, value, kSimdValueSize) == 0) {
+        return SimdCap::Any;
+    }
+    if (SameWord(value, "avx2")) return SimdCap::Avx2;
+    if (SameWord(value, "sse2")) return SimdCap::Sse2;
+    return SimdCap::None;
+}
+
+} // namespace
+
 void PrepareLineSearch(LineSearch& search, const char* prefix) {
     const std::size_t length = PrefixLength(prefix);
     std::memcpy(search.prefix, prefix, length);
@@ -201,37 +230,6 @@ LineSearchPath FastestLineSearchPath(SimdCap cap) {
     (void)cap;
     return SearchLinePlain;
 #endif
-}
-
-namespace {
-
-constexpr std::uint32_t kSimdValueSize = 8; // the longest value taken, with room to spare
-
-// Whether value is word in ASCII, ignoring case.
-bool SameWord(const char* value, const char* word) {
-    for (; *word != 0; ++value, ++word) {
-        const char lower = *value >= 'A' && *value <= 'Z' ? static_cast<char>(*value + 32) : *value;
-        if (lower != *word) return false;
-    }
-    return *value == 0;
-}
-
-} // namespace
-
-SimdCap ParseSimdCap(const char* value) {
-    if (value == nullptr) return SimdCap::Any;
-    if (SameWord(value, "avx2")) return SimdCap::Avx2;
-    if (SameWord(value, "sse2")) return SimdCap::Sse2;
-    return SimdCap::None;
-}
-
-SimdCap SimdCapFromEnvironment() {
-    char value[kSimdValueSize] = {};
-    const std::uint32_t length =
-        gPlatform.getEnvironmentVariable(kSimdVariable, value, kSimdValueSize);
-    if (length == 0) return SimdCap::Any;
-    if (length >= kSimdValueSize) return SimdCap::None; // longer than any value taken
-    return ParseSimdCap(value);
 }
 
 void HarvestLine(const char* lineText, const char* prefix) {

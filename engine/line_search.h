@@ -59,14 +59,6 @@ extern LineSearchPath gLineSearchPath;
 enum class SimdCap { None, Sse2, Avx2, Any };
 inline constexpr const char* kSimdVariable = "LEXAMUND_SIMD";
 
-// "avx2", "sse2" or "none", in any case; null (not set) is Any; any other value is None,
-// the safe reading of a diagnostic switch.
-SimdCap ParseSimdCap(const char* value);
-
-// The cap the process environment sets, read through the platform table; an empty value
-// counts as not set, as Windows itself does not keep one.
-SimdCap SimdCapFromEnvironment();
-
 #if LEXAMUND_HAVE_SSE2_PATH
 // What the processor and the system say about the vector paths, read once at the first
 // search: cpuid leaves 0, 1 and 7 (subleaf 0) and the extended state the system saves.

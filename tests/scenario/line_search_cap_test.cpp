@@ -10,7 +10,6 @@
 #include "tests/scenario/scenario_fixture.h"
 #include "tests/support/dll_listing.h"
 
-#include <cpuid.h>
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
@@ -48,23 +47,11 @@ bool ReadSymbols(const std::string& path, Symbols* symbols) {
     return true;
 }
 
-// The fastest path this processor (and, for AVX2, the system) runs, by the test's own
-// cpuid; xgetbv only where the system reports it (OSXSAVE).
+// The fastest path this processor (and, for AVX2, the system) runs, as the compiler's own
+// run-time finds it.
 Path ProcessorPath() {
-    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
-    if (__get_cpuid(1, &eax, &ebx, &ecx, &edx) == 0) return Path::Plain;
-    const bool sse2 = (edx & bit_SSE2) != 0;
-    if ((ecx & bit_OSXSAVE) == 0 || (ecx & bit_AVX) == 0) return sse2 ? Path::Sse2 : Path::Plain;
-    unsigned low = 0, high = 0;
-    __asm__("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
-    const unsigned kSavesSseAndAvx = 6;
-    bool avx2 = (low & kSavesSseAndAvx) == kSavesSseAndAvx && __get_cpuid_max(0, nullptr) >= 7;
-    if (avx2) {
-        __cpuid_count(7, 0, eax, ebx, ecx, edx);
-        avx2 = (ebx & bit_AVX2) != 0;
-    }
-    if (avx2) return Path::Avx2;
-    return sse2 ? Path::Sse2 : Path::Plain;
+    if (__builtin_cpu_supports("avx2")) return Path::Avx2;
+    return __builtin_cpu_supports("sse2") ? Path::Sse2 : Path::Plain;
 }
 
 // The path LEXAMUND_SIMD allows at most: unset (or empty, which Windows does not keep)
