@@ -532,7 +532,8 @@ def lines_of_unit(entry, active):
 def run_program(command, timeout, cwd):
     """'pass', 'fail' or 'hang', with the output of a failure."""
     process = subprocess.Popen(command, cwd=cwd, stdout=subprocess.PIPE,
-                               stderr=subprocess.STDOUT, text=True, start_new_session=True)
+                               stderr=subprocess.STDOUT, text=True, errors="replace",
+                               start_new_session=True)
     try:
         output, _ = process.communicate(timeout=timeout)
         return ("pass" if process.returncode == 0 else "fail"), output
