@@ -533,7 +533,8 @@ def run_group(command, timeout, cwd):
     """Runs command in a process group of its own, which is ended with it (also on Ctrl+C);
     returns 'pass', 'fail' or 'hang', and the output."""
     process = subprocess.Popen(command, cwd=cwd, stdout=subprocess.PIPE,
-                               stderr=subprocess.STDOUT, text=True, start_new_session=True)
+                               stderr=subprocess.STDOUT, text=True, errors="replace",
+                               start_new_session=True)
     try:
         output, _ = process.communicate(timeout=timeout)
         return ("pass" if process.returncode == 0 else "fail"), output
@@ -754,7 +755,7 @@ def make_ready(build, jobs):
     build.ready = True
 
 
-def judge(mutant, builds, arguments, listed):
+def judge(mutant, builds, arguments):
     """Builds the mutant and runs the tests against it; sets its outcome. A native survivor
     gets a second chance in the sanitized tree, as the project's own test run has them."""
     build = builds[mutant.kind]
@@ -774,12 +775,46 @@ def judge(mutant, builds, arguments, listed):
         if build_mutant(mutant, sanitized, arguments.jobs):
             failed = first_failure(sanitized, arguments.timeout_factor)
             failed = failed and failed + " with the sanitizers"
-    if failed:
-        mutant.outcome, mutant.detail = "killed", failed
-    elif mutant.key() in listed:
+    mutant.outcome, mutant.detail = ("killed", failed) if failed else ("survived", "")
+
+
+def apply_list(mutant, listed):
+    """A survivor listed as equivalent counts as equivalent."""
+    if mutant.outcome == "survived" and mutant.key() in listed:
         mutant.outcome, mutant.detail = "equivalent", listed[mutant.key()]
-    else:
-        mutant.outcome = "survived"
+
+
+# ---- Resuming a run ----
+
+
+def fingerprint():
+    """A hash of every file git tracks: what one run found holds for another on the same tree."""
+    paths = subprocess.run(["git", "ls-files", "-z"], cwd=ROOT, check=True,
+                           capture_output=True).stdout.split(b"\0")
+    digest = hashlib.sha1()
+    for path in sorted(p for p in paths if p):
+        digest.update(path + b"\0" + (ROOT / path.decode()).read_bytes())
+    return digest.hexdigest()
+
+
+def journal_entry(mutant):
+    return (mutant.path, mutant.start, mutant.end, mutant.replacement)
+
+
+def read_journal(path, tree):
+    """The outcomes a run of the same tree recorded, by mutant."""
+    found = {}
+    for line in path.read_text().splitlines() if path.exists() else []:
+        entry = json.loads(line)
+        if entry["tree"] == tree:
+            found[tuple(entry["mutant"])] = (entry["outcome"], entry["detail"])
+    return found
+
+
+def record(path, tree, mutant):
+    with path.open("a") as journal:
+        journal.write(json.dumps({"tree": tree, "mutant": journal_entry(mutant),
+                                  "outcome": mutant.outcome, "detail": mutant.detail}) + "\n")
 
 
 def wanted(path, patterns):
@@ -799,6 +834,8 @@ def parse_arguments():
     parser.add_argument("--jobs", type=int, default=2, help="build jobs (default 2)")
     parser.add_argument("--timeout-factor", type=float, default=5.0, metavar="F",
                         help="a test program hangs after F times its usual time (at least 10 s)")
+    parser.add_argument("--resume", action="store_true",
+                        help="take the outcomes an earlier run of the same tree recorded")
     parser.add_argument("--verbose", action="store_true",
                         help="also print the mutants that compile to the same object code")
     return parser.parse_args()
@@ -842,6 +879,9 @@ def main():
         print(f"{len(chosen)} of {made} mutants")
         return 0
     listed = read_equivalents(EQUIVALENT_LIST)
+    journal = builds["native"].path / "journal.jsonl"
+    tree = fingerprint()
+    recorded = read_journal(journal, tree) if arguments.resume else {}
     done = []
 
     def progress(mutant):
@@ -853,7 +893,12 @@ def main():
     started = time.monotonic()
     try:
         for mutant in chosen:
-            judge(mutant, builds, arguments, listed)
+            if journal_entry(mutant) in recorded:
+                mutant.outcome, mutant.detail = recorded[journal_entry(mutant)]
+            else:
+                judge(mutant, builds, arguments)
+                record(journal, tree, mutant)
+            apply_list(mutant, listed)
             progress(mutant)
     finally:
         for build in builds.values():
