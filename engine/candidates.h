@@ -33,12 +33,13 @@ struct CandidateIndex {
 };
 extern CandidateIndex gCandidateIndex;
 
-// Rebuilds the index from CandidateList.
-void RebuildCandidateIndex();
+// Empties the index.
+void ResetCandidateIndex();
 
-// Makes the index describe CandidateList again when a request or start-up replaced the head.
+// Makes the index describe CandidateList again after start-up or a request emptied the list:
+// the list only grows through the index, and is otherwise only ever replaced by null.
 inline void SyncCandidateIndex() {
-    if (gCandidateIndex.head != CandidateList) RebuildCandidateIndex();
+    if (gCandidateIndex.head != CandidateList) ResetCandidateIndex();
 }
 
 // Links a node for word at the list's tail and into slot; a failed allocation costs the

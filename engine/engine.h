@@ -55,14 +55,10 @@ void CompleteWord(const char* lineText, std::int32_t cursorLine, std::int32_t cu
 // cursorColumn as for CompleteWord. The line search itself is in line_search.h.
 void HarvestCandidates(const char* prefix, std::int32_t cursorLine, std::int32_t cursorColumn);
 
-// Offers every word of a zero-terminated line that starts with prefix at a word start to
-// the candidate list, as AddCandidate would.
+// Appends to CandidateList every word of a zero-terminated line that starts with prefix at
+// a word start, is longer than it and is not listed yet. Words that could never be shown
+// (past the menu's item limit) are not kept. A failed allocation costs the word and two beeps.
 void HarvestLine(const char* lineText, const char* prefix);
-
-// Appends word to CandidateList if it is longer than the prefix, starts with it and is
-// not listed yet. Words that could never be shown (past the menu's item limit) are not
-// kept. A failed allocation costs the word and two beeps.
-void AddCandidate(const char* word, const char* prefix);
 
 // Second stage: beep, or menu (or single candidate), insertion, redraw, release.
 void OfferCandidates(const char* prefix);

@@ -83,30 +83,21 @@ void WriteSetting(RegKey root, const char* subkey, const char* valueName, std::u
     gPlatform.regCloseKey(key);
 }
 
-int QuerySetting(RegKey root, const char* subkey, const char* valueName, std::uint32_t* value,
-                 std::uint32_t defaultValue) {
-    *value = defaultValue;
+std::uint32_t ReadSetting(RegKey root, const char* subkey, const char* valueName,
+                          std::uint32_t defaultValue) {
     const RegKey key = OpenSettingsKey(root, subkey);
-    if (key == 0) return 0;
+    if (key == 0) return defaultValue;
     std::uint8_t data[kDwordSize] = {};
     std::uint32_t type = 0;
     std::uint32_t size = kDwordSize;
     const std::int32_t status =
         gPlatform.regQueryValueEx(key, valueName, nullptr, &type, data, &size);
     gPlatform.regCloseKey(key);
-    if (status != 0) return 0;
+    if (status != 0) return defaultValue;
     // Bytes past a short value's data are zero, whatever the call left there.
     for (std::uint32_t i = size; i < kDwordSize; ++i)
         data[i] = 0;
-    *value = data[0] | data[1] << 8 | data[2] << 16 | static_cast<std::uint32_t>(data[3]) << 24;
-    return 1;
-}
-
-std::uint32_t ReadSetting(RegKey root, const char* subkey, const char* valueName,
-                          std::uint32_t defaultValue) {
-    std::uint32_t value = 0;
-    QuerySetting(root, subkey, valueName, &value, defaultValue);
-    return value;
+    return data[0] | data[1] << 8 | data[2] << 16 | static_cast<std::uint32_t>(data[3]) << 24;
 }
 
 void LoadSettings() {

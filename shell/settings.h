@@ -34,13 +34,9 @@ RegKey OpenSettingsKey(RegKey root, const char* subkey);
 // Stores value as a 4-byte REG_DWORD. Failures are silent.
 void WriteSetting(RegKey root, const char* subkey, const char* valueName, std::uint32_t value);
 
-// Reads a value of at most 4 bytes into *value and returns 1; data shorter than 4 bytes
-// fills the low bytes and zeros the rest. On any failure (key or value missing, data
-// longer than 4 bytes) stores defaultValue and returns 0. The value's type is not checked.
-int QuerySetting(RegKey root, const char* subkey, const char* valueName, std::uint32_t* value,
-                 std::uint32_t defaultValue);
-
-// The value as QuerySetting reads it, or defaultValue.
+// A value of at most 4 bytes; data shorter than 4 bytes fills the low bytes and zeros the
+// rest. On any failure (key or value missing, data longer than 4 bytes) defaultValue. The
+// value's type is not checked.
 std::uint32_t ReadSetting(RegKey root, const char* subkey, const char* valueName,
                           std::uint32_t defaultValue);
 

@@ -9,8 +9,10 @@ without sanitizers (build/mutate, Release at -O1), and the native test programs 
 it, fastest first, each stopping at its first failure and within a time limit (a hang
 counts as caught). A mutant that does not build is counted apart; one whose object code is
 the original's cannot be caught and counts as equivalent, as do those listed in
-tools/mutants-equivalent.txt. Prints a table per file and every mutant that survived, in
-that list's format.
+tools/mutants-equivalent.txt. A mutant that survives gets a second chance in a tree with
+AddressSanitizer and UndefinedBehaviorSanitizer (build/mutate-asan), as the project's own
+native test run has them. Prints a table per file and every mutant that survived, in the
+equivalent list's format.
 
 Lines the native build does not compile (the DLL's entry point, the Windows platform table,
 the i686-only branches) are mutated in a Windows build of their own (build/mutate-win32,
@@ -453,19 +455,22 @@ WINDOWS_TOOLS = ("i686-w64-mingw32-g++-posix", "wine", "wineserver")
 @dataclass
 class Build:
     """A build tree the mutants are built in, and what its unmutated build gave."""
-    kind: str  # "native": the test programs run directly; "windows": ctest, under wine
+    kind: str  # native, sanitized (native, for a survivor's second chance) or windows
     path: Path
+    ready: bool = False  # built unmutated, its tests passed (and wine started)
     baseline: dict = field(default_factory=dict)  # object file to hash
-    times: dict = field(default_factory=dict)  # native test program to seconds, fastest first
+    times: dict = field(default_factory=dict)  # test program to seconds, fastest first
 
 
 def configure(build):
-    """Configures the tree: native Release at -O1 without sanitizers, or the Windows build as
-    shipped, its plug-in folder inside the tree."""
+    """Configures the tree: native Release at -O1, with AddressSanitizer and
+    UndefinedBehaviorSanitizer for the sanitized one, or the Windows build as shipped, its
+    plug-in folder inside the tree."""
+    sanitize = "ON" if build.kind == "sanitized" else "OFF"
     options = ["-G", "Unix Makefiles", "-DCMAKE_BUILD_TYPE=Release", "-DLEXAMUND_TESTS=ON",
-               "-DLEXAMUND_BENCH=OFF", "-DLEXAMUND_FUZZ=OFF", "-DLEXAMUND_SANITIZE=OFF"]
+               "-DLEXAMUND_BENCH=OFF", "-DLEXAMUND_FUZZ=OFF", f"-DLEXAMUND_SANITIZE={sanitize}"]
     build.path.mkdir(parents=True, exist_ok=True)
-    if build.kind == "native":
+    if build.kind != "windows":
         include = build.path / "precompiled-tests.cmake"
         include.write_text(PRECOMPILED_TESTS)
         options += ["-DCMAKE_CXX_FLAGS_RELEASE=-O1", f"-DCMAKE_PROJECT_INCLUDE={include}",
@@ -479,13 +484,8 @@ def configure(build):
 
 def build_tree(build, jobs):
     """True when the build succeeded."""
-    try:
-        result = subprocess.run(["cmake", "--build", str(build.path), "-j", str(jobs)],
-                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                                timeout=BUILD_TIMEOUT)
-    except subprocess.TimeoutExpired:
-        return False
-    return result.returncode == 0
+    command = ["cmake", "--build", str(build.path), "-j", str(jobs)]
+    return run_group(command, BUILD_TIMEOUT, ROOT)[0] == "pass"
 
 
 def object_hashes(build, since=0.0):
@@ -529,8 +529,9 @@ def lines_of_unit(entry, active):
 # ---- Running the tests ----
 
 
-def run_program(command, timeout, cwd):
-    """'pass', 'fail' or 'hang', with the output of a failure."""
+def run_group(command, timeout, cwd):
+    """Runs command in a process group of its own, which is ended with it (also on Ctrl+C);
+    returns 'pass', 'fail' or 'hang', and the output."""
     process = subprocess.Popen(command, cwd=cwd, stdout=subprocess.PIPE,
                                stderr=subprocess.STDOUT, text=True, errors="replace",
                                start_new_session=True)
@@ -556,7 +557,7 @@ def windows_command(build, timeout):
 
 def start_tests(build):
     """Runs the tests on the unmutated tree (starting wine for the Windows one) and keeps
-    the native programs' times; exits if a test fails."""
+    their times; exits if a test fails."""
     if build.kind == "windows":
         subprocess.run([str(ROOT / "tools" / "wine-prefix.sh"), "start", str(build.path)],
                        check=True)
@@ -566,8 +567,8 @@ def start_tests(build):
     for program in programs:
         started = time.monotonic()
         command = windows_command(build, 600) if program is None else native_command(program)
-        result, output = run_program(command, None, build.path if program is None else
-                                     program.parent)
+        result, output = run_group(command, None, build.path if program is None else
+                                   program.parent)
         if result != "pass":
             sys.exit(f"mutate: the {build.kind} tests fail without a mutant:\n{output}")
         build.times[program] = time.monotonic() - started
@@ -575,7 +576,7 @@ def start_tests(build):
 
 
 def stop_tests(build):
-    if build.kind == "windows":
+    if build.ready and build.kind == "windows":
         subprocess.run([str(ROOT / "tools" / "wine-prefix.sh"), "stop", str(build.path)])
 
 
@@ -584,12 +585,12 @@ def first_failure(build, factor):
     for program, seconds in build.times.items():
         timeout = max(10.0, factor * seconds)
         if program is None:
-            result, output = run_program(windows_command(build, timeout), None, build.path)
+            result, output = run_group(windows_command(build, timeout), None, build.path)
             failed = re.search(r"#\d+: (\S+) \.*\s*\*+(\w+)", output)
             name = failed[1] if failed else "ctest"
             result = "hang" if failed and failed[2] == "Timeout" else result
         else:
-            result, _ = run_program(native_command(program), timeout, program.parent)
+            result, _ = run_group(native_command(program), timeout, program.parent)
             name = program.name
         if result != "pass":
             return name + (" (hang)" if result == "hang" else "")
@@ -742,23 +743,78 @@ def select(mutants_by_file, sample, seed):
     return chosen
 
 
-def judge(mutant, build, jobs, listed, factor):
-    """Builds the mutant and runs the tests against it; sets its outcome."""
+def make_ready(build, jobs):
+    """Configures and builds the unmutated tree and runs its tests, once."""
+    if build.ready:
+        return
+    configure(build)
+    if not build_tree(build, jobs):
+        sys.exit(f"mutate: the unmutated {build.kind} tree does not build")
+    build.baseline = object_hashes(build)
+    start_tests(build)
+    build.ready = True
+
+
+def judge(mutant, builds, arguments):
+    """Builds the mutant and runs the tests against it; sets its outcome. A native survivor
+    gets a second chance in the sanitized tree, as the project's own test run has them."""
+    build = builds[mutant.kind]
+    make_ready(build, arguments.jobs)
     started = time.time()
-    if not build_mutant(mutant, build, jobs):
+    if not build_mutant(mutant, build, arguments.jobs):
         mutant.outcome = "compile error"
         return
     changed = object_hashes(build, started)
     if all(build.baseline.get(path) == digest for path, digest in changed.items()):
         mutant.outcome, mutant.detail = "equivalent", "same object code"
         return
-    failed = first_failure(build, factor)
-    if failed:
-        mutant.outcome, mutant.detail = "killed", failed
-    elif mutant.key() in listed:
+    failed = first_failure(build, arguments.timeout_factor)
+    if not failed and mutant.kind == "native":
+        sanitized = builds["sanitized"]
+        make_ready(sanitized, arguments.jobs)
+        if build_mutant(mutant, sanitized, arguments.jobs):
+            failed = first_failure(sanitized, arguments.timeout_factor)
+            failed = failed and failed + " with the sanitizers"
+    mutant.outcome, mutant.detail = ("killed", failed) if failed else ("survived", "")
+
+
+def apply_list(mutant, listed):
+    """A survivor listed as equivalent counts as equivalent."""
+    if mutant.outcome == "survived" and mutant.key() in listed:
         mutant.outcome, mutant.detail = "equivalent", listed[mutant.key()]
-    else:
-        mutant.outcome = "survived"
+
+
+# ---- Resuming a run ----
+
+
+def fingerprint():
+    """A hash of every file git tracks: what one run found holds for another on the same tree."""
+    paths = subprocess.run(["git", "ls-files", "-z"], cwd=ROOT, check=True,
+                           capture_output=True).stdout.split(b"\0")
+    digest = hashlib.sha1()
+    for path in sorted(p for p in paths if p):
+        digest.update(path + b"\0" + (ROOT / path.decode()).read_bytes())
+    return digest.hexdigest()
+
+
+def journal_entry(mutant):
+    return (mutant.path, mutant.start, mutant.end, mutant.replacement)
+
+
+def read_journal(path, tree):
+    """The outcomes a run of the same tree recorded, by mutant."""
+    found = {}
+    for line in path.read_text().splitlines() if path.exists() else []:
+        entry = json.loads(line)
+        if entry["tree"] == tree:
+            found[tuple(entry["mutant"])] = (entry["outcome"], entry["detail"])
+    return found
+
+
+def record(path, tree, mutant):
+    with path.open("a") as journal:
+        journal.write(json.dumps({"tree": tree, "mutant": journal_entry(mutant),
+                                  "outcome": mutant.outcome, "detail": mutant.detail}) + "\n")
 
 
 def wanted(path, patterns):
@@ -778,6 +834,8 @@ def parse_arguments():
     parser.add_argument("--jobs", type=int, default=2, help="build jobs (default 2)")
     parser.add_argument("--timeout-factor", type=float, default=5.0, metavar="F",
                         help="a test program hangs after F times its usual time (at least 10 s)")
+    parser.add_argument("--resume", action="store_true",
+                        help="take the outcomes an earlier run of the same tree recorded")
     parser.add_argument("--verbose", action="store_true",
                         help="also print the mutants that compile to the same object code")
     return parser.parse_args()
@@ -805,28 +863,12 @@ def make_mutants(arguments, native):
     return sorted(chosen, key=lambda m: m.kind != "native"), made
 
 
-def run_in(build, mutants, arguments, listed, progress):
-    """Builds the unmutated tree, then judges each mutant in it."""
-    if not mutants:
-        return
-    if not build_tree(build, arguments.jobs):
-        sys.exit(f"mutate: the unmutated {build.kind} tree does not build")
-    build.baseline = object_hashes(build)
-    start_tests(build)
-    try:
-        for mutant in mutants:
-            judge(mutant, build, arguments.jobs, listed, arguments.timeout_factor)
-            progress(mutant)
-    finally:
-        stop_tests(build)
-
-
 def main():
     arguments = parse_arguments()
     for number in (signal.SIGTERM, signal.SIGHUP):
         signal.signal(number, on_signal)
-    builds = {kind: Build(kind, ROOT / "build" / name)
-              for kind, name in (("native", "mutate"), ("windows", "mutate-win32"))}
+    trees = (("native", "mutate"), ("sanitized", "mutate-asan"), ("windows", "mutate-win32"))
+    builds = {kind: Build(kind, ROOT / "build" / name) for kind, name in trees}
     for build in builds.values():
         restore_leftovers(build)
     configure(builds["native"])
@@ -837,6 +879,9 @@ def main():
         print(f"{len(chosen)} of {made} mutants")
         return 0
     listed = read_equivalents(EQUIVALENT_LIST)
+    journal = builds["native"].path / "journal.jsonl"
+    tree = fingerprint()
+    recorded = read_journal(journal, tree) if arguments.resume else {}
     done = []
 
     def progress(mutant):
@@ -847,12 +892,17 @@ def main():
 
     started = time.monotonic()
     try:
-        for kind, build in builds.items():
-            mutants = [m for m in chosen if m.kind == kind]
-            if mutants and kind == "windows":
-                configure(build)
-            run_in(build, mutants, arguments, listed, progress)
+        for mutant in chosen:
+            if journal_entry(mutant) in recorded:
+                mutant.outcome, mutant.detail = recorded[journal_entry(mutant)]
+            else:
+                judge(mutant, builds, arguments)
+                record(journal, tree, mutant)
+            apply_list(mutant, listed)
+            progress(mutant)
     finally:
+        for build in builds.values():
+            stop_tests(build)
         # Also after Ctrl+C: what was judged so far.
         selection = ""
         if len(done) < made:

@@ -145,108 +145,59 @@ TEST_F(Candidates, OrderOfDiscoveryAcrossLines) {
     EXPECT_EQ(List(), (Words{"abx", "aby", "abz", "abw"}));
 }
 
-// ---- AddCandidate ----
-
-TEST_F(Candidates, AddCandidateKeepsLongerDistinctWordsWithThePrefix) {
-    const char prefix[kPrefixSize] = "ab";
-    for (const char* word : {"abc", "ab", "a", "abc", "Abd", "xabd", "abd", "abcd", "abd"}) {
-        AddCandidate(word, prefix);
-    }
-    EXPECT_EQ(List(), (Words{"abc", "abd", "abcd"}));
-    EXPECT_EQ(gAllocations, 3);
-}
-
-// A list the candidate index has not seen (its head set from outside) is indexed as it
-// stands: its words count as listed, and new ones go behind its last node.
-TEST_F(Candidates, AddCandidateTakesUpAListBuiltElsewhere) {
-    const char prefix[kPrefixSize] = "ab";
-    CandidateNode* tail = nullptr;
-    for (const char* word : {"abc", "abd", "abc"}) {
-        auto* node = static_cast<CandidateNode*>(CountedAllocate(sizeof(CandidateNode)));
-        std::memset(node, 0, sizeof *node);
-        std::strcpy(node->word, word);
-        (tail == nullptr ? CandidateList : tail->nextNode) = node;
-        tail = node;
-    }
-    for (const char* word : {"abd", "abe", "abc", "abe"}) {
-        AddCandidate(word, prefix);
-    }
-    EXPECT_EQ(List(), (Words{"abc", "abd", "abc", "abe"}));
-    EXPECT_EQ(gAllocations, 4);
-}
-
-TEST_F(Candidates, AddCandidateNeverStoresAWordLongerThan31) {
-    const char prefix[kPrefixSize] = "ab";
-    const std::string forty = "ab" + std::string(38, 'q');
-    AddCandidate(forty.c_str(), prefix);
-    for (const std::string& word : List())
-        EXPECT_LE(word.size(), 31u);
-    for (const CandidateNode* node = CandidateList; node != nullptr; node = node->nextNode) {
-        EXPECT_EQ(node->word[kMaxWordLength], 0);
-    }
-}
+// ---- The list ----
 
 TEST_F(Candidates, DuplicatesAreFoundAmongManyWords) {
-    const char prefix[kPrefixSize] = "w";
     std::vector<std::string> words;
-    words.reserve(150);
-    for (int i = 0; i < 149; ++i)
+    std::string line;
+    for (int i = 0; i < 149; ++i) {
         words.push_back("w" + std::to_string(i * 7919));
-    for (const std::string& word : words)
-        AddCandidate(word.c_str(), prefix);
-    for (const std::string& word : words)
-        AddCandidate(word.c_str(), prefix);
-    EXPECT_EQ(List(), words);
-    AddCandidate("wlast", prefix);
-    AddCandidate(words[0].c_str(), prefix);
+        line += words.back() + " ";
+    }
+    const Words list = Harvest(line + line + "wlast " + words[0], "w");
     words.push_back("wlast");
-    EXPECT_EQ(List(), words);
+    EXPECT_EQ(list, words);
 }
 
 TEST_F(Candidates, TheFirst150WordsStayInOrderHoweverManyFollow) {
-    const char prefix[kPrefixSize] = "w";
     std::vector<std::string> words;
-    words.reserve(400);
-    for (int i = 0; i < 400; ++i)
+    std::string line;
+    for (int i = 0; i < 400; ++i) {
         words.push_back("w" + std::to_string(i));
-    for (const std::string& word : words)
-        AddCandidate(word.c_str(), prefix);
-    const Words list = List();
-    ASSERT_GE(list.size(), 150u);
-    EXPECT_EQ(Words(list.begin(), list.begin() + 150), Words(words.begin(), words.begin() + 150));
+        line += words.back() + " ";
+    }
+    EXPECT_EQ(Harvest(line, "w"), Words(words.begin(), words.begin() + kMaxMenuItems));
+    EXPECT_EQ(gAllocations, kMaxMenuItems);
 }
 
+// A failed allocation costs its word and two beeps; the words after it are listed as usual.
 TEST_F(Candidates, FailedAllocationCostsTheWordAndTwoBeeps) {
-    const char prefix[kPrefixSize] = "ab";
-    gFailAllocation = 1;
-    for (const char* word : {"abc", "abd", "abe", "abd"})
-        AddCandidate(word, prefix);
-    EXPECT_EQ(List(), (Words{"abc", "abe", "abd"}));
-    EXPECT_EQ(gBeeps, (std::vector<std::uint32_t>{0x10, 0x10}));
-}
-
-TEST_F(Candidates, FailedFirstAllocationLeavesTheListEmpty) {
-    const char prefix[kPrefixSize] = "ab";
-    gFailAllocation = 0;
-    AddCandidate("abc", prefix);
-    EXPECT_EQ(CandidateList, nullptr);
-    AddCandidate("abd", prefix);
-    EXPECT_EQ(List(), Words{"abd"});
+    const struct {
+        int failing;
+        const char* line;
+        Words list;
+    } cases[] = {
+        {1, "abc abd abe abd", {"abc", "abe", "abd"}},
+        {0, "abc abd", {"abd"}},
+    };
+    for (const auto& c : cases) {
+        gFailAllocation = c.failing;
+        gAllocations = 0;
+        gBeeps.clear();
+        EXPECT_EQ(Harvest(c.line, "ab"), c.list) << c.line;
+        EXPECT_EQ(gBeeps, (std::vector<std::uint32_t>{0x10, 0x10})) << c.line;
+    }
 }
 
 TEST_F(Candidates, FreeCandidatesReleasesEveryNodeButNotTheHead) {
-    const char prefix[kPrefixSize] = "ab";
-    for (const char* word : {"abc", "abd", "abe"})
-        AddCandidate(word, prefix);
+    EXPECT_EQ(Harvest("abc abd abe", "ab").size(), 3u);
     const CandidateNode* head = CandidateList;
     FreeCandidates();
     EXPECT_EQ(gReleases, 3);
     EXPECT_EQ(CandidateList, head);
     CandidateList = nullptr;
     // A fresh list after the release starts empty, whatever addresses it gets.
-    for (const char* word : {"abe", "abc"})
-        AddCandidate(word, prefix);
-    EXPECT_EQ(List(), (Words{"abe", "abc"}));
+    EXPECT_EQ(Harvest("abe abc", "ab"), (Words{"abe", "abc"}));
 }
 
 } // namespace
