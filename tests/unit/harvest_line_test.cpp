@@ -77,32 +77,6 @@ using Words = std::vector<std::string>;
 
 // ---- HarvestLine ----
 
-TEST_F(Candidates, WordStartsWithNumbersOff) {
-    EXPECT_EQ(Harvest("print pri", "pri"), Words{"print"});
-    EXPECT_EQ(Harvest("x1abc", "ab"), Words{"abc"});
-    EXPECT_EQ(Harvest("ab1ab2", "ab"), (Words{"ab1ab2", "ab2"}));
-    EXPECT_EQ(Harvest("ab12", "ab"), Words{"ab12"});
-    EXPECT_EQ(Harvest("get_value", "ge"), Words{"get"});
-    EXPECT_EQ(Harvest("get_value", "va"), Words{"value"});
-    EXPECT_EQ(Harvest("subtotal", "tot"), Words{});
-    EXPECT_EQ(Harvest("aaaa", "aa"), Words{"aaaa"});
-    EXPECT_EQ(Harvest("About ABC aBout", "ab"), Words{});
-    EXPECT_EQ(Harvest("abc", "abc"), Words{});
-    EXPECT_EQ(Harvest("", "ab"), Words{});
-    EXPECT_EQ(Harvest("a", "ab"), Words{});
-}
-
-TEST_F(Candidates, WordStartsWithNumbersOn) {
-    gSettings.numbers = 1;
-    EXPECT_EQ(Harvest("x1abc", "ab"), Words{});
-    EXPECT_EQ(Harvest("ab1ab2", "ab"), Words{"ab1ab2"});
-    EXPECT_EQ(Harvest("ab12", "ab"), Words{"ab12"});
-    EXPECT_EQ(Harvest("get_value", "ge"), Words{"get"});
-    EXPECT_EQ(Harvest("get_value", "va"), Words{});
-    EXPECT_EQ(Harvest("_ab _abc", "_ab"), Words{}); // '_' is never part of a taken word
-    EXPECT_EQ(Harvest("9ab 9abc", "9ab"), Words{"9abc"});
-}
-
 TEST_F(Candidates, HighBytesBeforeAnOccurrenceAreWordCharacters) {
     for (unsigned b = 0x80; b < 0x100; ++b) {
         const std::string line = std::string(1, static_cast<char>(b)) + "abc";
@@ -126,17 +100,6 @@ TEST_F(Candidates, TheWordTakenIsARunOfLettersDigitsAndCyrillic) {
     EXPECT_EQ(Harvest("\xF1\xA0\xA1", "\xF1"), Words{});
 }
 
-TEST_F(Candidates, LongWordsAreCutTo31Characters) {
-    const std::string forty = "ab" + std::string(38, 'q');
-    EXPECT_EQ(Harvest(forty, "ab"), Words{forty.substr(0, 31)});
-    // Two words alike in their first 31 characters are one candidate.
-    EXPECT_EQ(Harvest(forty + " " + forty.substr(0, 31) + "xyz", "ab"), Words{forty.substr(0, 31)});
-    // A 31-character prefix can have no longer word, nor can a full 32-byte one.
-    EXPECT_EQ(Harvest(forty, forty.substr(0, 31)), Words{});
-    EXPECT_EQ(Harvest(forty, forty.substr(0, 32)), Words{});
-    EXPECT_EQ(Harvest(forty, forty.substr(0, 30)), Words{forty.substr(0, 31)});
-}
-
 TEST_F(Candidates, OrderOfDiscoveryAcrossLines) {
     CandidateList = nullptr;
     const char prefix[kPrefixSize] = "ab";
@@ -157,17 +120,6 @@ TEST_F(Candidates, DuplicatesAreFoundAmongManyWords) {
     const Words list = Harvest(line + line + "wlast " + words[0], "w");
     words.push_back("wlast");
     EXPECT_EQ(list, words);
-}
-
-TEST_F(Candidates, TheFirst150WordsStayInOrderHoweverManyFollow) {
-    std::vector<std::string> words;
-    std::string line;
-    for (int i = 0; i < 400; ++i) {
-        words.push_back("w" + std::to_string(i));
-        line += words.back() + " ";
-    }
-    EXPECT_EQ(Harvest(line, "w"), Words(words.begin(), words.begin() + kMaxMenuItems));
-    EXPECT_EQ(gAllocations, kMaxMenuItems);
 }
 
 // A failed allocation costs its word and two beeps; the words after it are listed as usual.
