@@ -77,29 +77,6 @@ using Words = std::vector<std::string>;
 
 // ---- HarvestLine ----
 
-TEST_F(Candidates, HighBytesBeforeAnOccurrenceAreWordCharacters) {
-    for (unsigned b = 0x80; b < 0x100; ++b) {
-        const std::string line = std::string(1, static_cast<char>(b)) + "abc";
-        EXPECT_EQ(Harvest(line, "ab"), Words{}) << "byte " << b;
-    }
-    EXPECT_EQ(Harvest("\x01"
-                      "abc\x7F"
-                      "abd",
-                      "ab"),
-              (Words{"abc", "abd"}));
-}
-
-TEST_F(Candidates, TheWordTakenIsARunOfLettersDigitsAndCyrillic) {
-    // Cyrillic in code page 866: 0x80-0xAF and 0xE0-0xEF belong; 0xB0-0xDF, 0xF0-0xFF end.
-    EXPECT_EQ(Harvest("ab\x80\x9F\xA0\xAF\xE0\xEF", "ab"), Words{"ab\x80\x9F\xA0\xAF\xE0\xEF"});
-    EXPECT_EQ(Harvest("abc\xB0x abd\xDFx abe\xF0x abf\xFFx", "ab"),
-              (Words{"abc", "abd", "abe", "abf"}));
-    EXPECT_EQ(Harvest("abZ9z_q abY-", "ab"), (Words{"abZ9z", "abY"}));
-    // A prefix holding a byte outside the run never yields a word.
-    EXPECT_EQ(Harvest("a\xB0xyz a\xB0", "a\xB0"), Words{});
-    EXPECT_EQ(Harvest("\xF1\xA0\xA1", "\xF1"), Words{});
-}
-
 TEST_F(Candidates, OrderOfDiscoveryAcrossLines) {
     CandidateList = nullptr;
     const char prefix[kPrefixSize] = "ab";
