@@ -2,38 +2,171 @@
 // character table, menu answer, message texts (hostile formats among them), input event,
 // and a node allocation that fails. Checks what the host must be able to rely on, and the
 // beeps, menu and insertion against a plain model of the request.
+//
+// Large documents are cheap: a period of lines repeated past the scan window, with a few
+// long lines near the cursor; the host serves each distinct text from one block, and the
+// model stops scanning once a whole period has added nothing.
 #include "engine/engine.h"
 #include "fuzz/fuzz_input.h"
-#include "tests/support/harvest_model.h"
 #include "platform/platform.h"
 #include "testhost/plugin_loader.h"
+#include "tests/support/harvest_model.h"
 
+#include <sanitizer/asan_interface.h>
+
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
-#include <set>
+#include <utility>
 
 namespace {
 
-// ---- A heap that may fail once and tracks every block ----
+constexpr std::int64_t kRepeatedLines = 2050; // more than the scan window's 2001
+constexpr std::size_t kLongLineBase = 1000;   // long lines: 1000 to 1255 bytes, around the cut
+constexpr int kLongLinesNearCursor = 8;       // the cursor's line and the 7 above may be long
+constexpr std::int64_t kNearEnds = 64;        // cursor lines picked near either end
+constexpr std::int64_t kColumnSpan = 1100;    // columns picked: past the 1024 a request reads
+constexpr std::int64_t kBackFromEnd = 8;      // columns picked back from the line's end
+constexpr std::int64_t kFirstChoices = 24;    // menu answers from -2: none, the hot keys, more
+constexpr std::int64_t kLastChoices = 160;    // menu answers back from item 150, down to -10
+
+// ---- A heap that may fail once and counts the blocks it holds ----
 
 struct TrackedHeap {
     int calls = 0;
     int failAt = 0;
-    std::set<void*> live;
+    int live = 0;
 };
 TrackedHeap gHeap;
 
 void* Allocate(std::size_t size) {
     if (++gHeap.calls == gHeap.failAt) return nullptr;
-    void* block = std::malloc(size);
-    gHeap.live.insert(block);
-    return block;
+    ++gHeap.live;
+    return std::malloc(size);
 }
 
+// A block released twice or never allocated is the sanitizer's report; one of the system's
+// own heap is a count below zero.
 void Release(void* block) {
-    FUZZ_CHECK(gHeap.live.erase(block) == 1);
+    FUZZ_CHECK(--gHeap.live >= 0);
     std::free(block);
+}
+
+// ---- The document ----
+
+// Line n's text is texts[n % period], or one of the long lines near the cursor; lines
+// outside the document are the empty text, last in texts.
+struct Document {
+    std::vector<std::string> texts;
+    std::size_t period = 0;
+    std::int64_t count = 0;
+    std::vector<std::pair<std::int64_t, std::size_t>> longLines; // line number, text
+
+    std::size_t Id(std::int64_t n) const {
+        if (n < 0 || n >= count) return texts.size() - 1;
+        for (const auto& [number, id] : longLines) {
+            if (number == n) return id;
+        }
+        return static_cast<std::size_t>(n) % period;
+    }
+    const std::string& Text(std::int64_t n) const { return texts[Id(n)]; }
+    bool Repeats(std::int64_t n) const { return Id(n) < period; }
+};
+
+// The period: the input's lines. A repeated one fills kRepeatedLines lines.
+Document Periodic(const std::string& text, bool repeated) {
+    Document doc;
+    for (std::size_t start = 0;;) {
+        const std::size_t end = text.find('\n', start);
+        doc.texts.push_back(text.substr(start, end == std::string::npos ? end : end - start));
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    doc.period = doc.texts.size();
+    doc.count = std::max<std::int64_t>(static_cast<std::int64_t>(doc.period),
+                                       repeated ? kRepeatedLines : 0);
+    doc.texts.emplace_back();
+    return doc;
+}
+
+// Makes the lines cursor - k long for each bit k of mask: their own text repeated to length.
+void AddLongLines(Document& doc, std::int64_t cursor, std::uint8_t mask, std::size_t length) {
+    for (int k = 0; k < kLongLinesNearCursor; ++k) {
+        const std::int64_t n = cursor - k;
+        if ((mask >> k & 1) == 0 || n < 0 || n >= doc.count) continue;
+        std::string line = doc.Text(n);
+        while (!line.empty() && line.size() < length)
+            line += line;
+        if (line.size() > length) line.resize(length);
+        doc.longLines.emplace_back(n, doc.texts.size() - 1);
+        doc.texts.insert(doc.texts.end() - 1, line);
+    }
+}
+
+// The texts as GetLine hands them out: each in one block at an 8-byte boundary, readable
+// only from GetLine to the next editor command, so that reading past a text's end, or a
+// text kept after that, is a sanitizer report as with a host that copies and frees.
+class ServedLines {
+  public:
+    explicit ServedLines(const Document& doc) : doc_(doc) {
+        for (const std::string& text : doc.texts) {
+            offsets_.push_back(block_.size());
+            block_.insert(block_.end(), text.begin(), text.end());
+            block_.resize((block_.size() + 1 + 7) / 8 * 8, 0);
+        }
+        ASAN_POISON_MEMORY_REGION(block_.data(), block_.size());
+    }
+    ~ServedLines() { ASAN_UNPOISON_MEMORY_REGION(block_.data(), block_.size()); }
+    ServedLines(const ServedLines&) = delete;
+    ServedLines& operator=(const ServedLines&) = delete;
+
+    const char* Serve(std::int32_t n) {
+        const std::size_t id = doc_.Id(n);
+        served_ = block_.data() + offsets_[id];
+        servedSize_ = doc_.texts[id].size() + 1;
+        ASAN_UNPOISON_MEMORY_REGION(served_, servedSize_);
+        return served_;
+    }
+    void Withdraw() {
+        if (served_ != nullptr) ASAN_POISON_MEMORY_REGION(served_, servedSize_);
+        served_ = nullptr;
+    }
+
+  private:
+    const Document& doc_;
+    std::vector<char> block_;
+    std::vector<std::size_t> offsets_;
+    char* served_ = nullptr;
+    std::size_t servedSize_ = 0;
+};
+
+// ---- The editor commands the host does not record ----
+
+// The SetPosition calls (the last is the restore) and the lines served, for the checks.
+struct EditorLog {
+    int positions = 0;
+    PositionRecord last = {};
+    ServedLines* lines = nullptr;
+};
+EditorLog gLog;
+
+// Checks every ConvertText (a length within the copy, every byte of it readable), keeps
+// the SetPosition calls, and withdraws the last line served; then the host does the rest.
+std::int32_t HOSTCALL CheckedEditorCommand(std::int32_t command, void* param) {
+    gLog.lines->Withdraw();
+    if (command == kEditorSetPosition) {
+        ++gLog.positions;
+        gLog.last = *static_cast<const PositionRecord*>(param);
+    }
+    if (command == kEditorConvertText) {
+        const auto* conversion = static_cast<const ConversionRecord*>(param);
+        FUZZ_CHECK(conversion->byteCount >= 0 && conversion->byteCount <= kLineCopySize);
+        FUZZ_CHECK(__asan_region_is_poisoned(conversion->buffer,
+                                             static_cast<std::size_t>(conversion->byteCount)) ==
+                   nullptr);
+    }
+    return TestHost::EditorCommand(command, param);
 }
 
 // ---- Building the case ----
@@ -46,37 +179,25 @@ std::uint32_t Option(FuzzInput& in) {
     return (b & 1) ? (1u << (b >> 3)) : 0;
 }
 
-std::int32_t SmallOrWild(FuzzInput& in, std::int32_t span, std::int32_t offset) {
+// A number the input picks: below 128 one of fromStart values from start, below 224 one of
+// fromEnd values back from end, else any 32-bit value.
+struct Pick {
+    std::uint8_t mode;
+    std::uint32_t value;
+};
+
+Pick ReadPick(FuzzInput& in) {
     const std::uint8_t mode = in.Byte();
-    if (mode < 200) {
-        const unsigned value = in.Byte() | static_cast<unsigned>(in.Byte()) << 8;
-        return static_cast<std::int32_t>(value % static_cast<unsigned>(span)) + offset;
-    }
-    return in.Int32();
+    if (mode >= 224) return {mode, static_cast<std::uint32_t>(in.Int32())};
+    return {mode, in.Byte() | static_cast<std::uint32_t>(in.Byte()) << 8};
 }
 
-std::vector<std::string> Document(FuzzInput& in, std::uint8_t shape) {
-    std::vector<std::string> lines;
-    std::string text = in.Rest();
-    for (std::size_t start = 0;;) {
-        const std::size_t end = text.find('\n', start);
-        lines.push_back(text.substr(start, end == std::string::npos ? end : end - start));
-        if (end == std::string::npos) break;
-        start = end + 1;
-    }
-    if (shape & 1) { // long lines: each repeated past the 1024 bytes a request reads
-        for (std::string& line : lines) {
-            const std::string unit = line;
-            while (!unit.empty() && line.size() < 1100)
-                line += unit;
-        }
-    }
-    if (shape & 2) { // more lines than a window holds
-        const std::size_t count = lines.size();
-        while (lines.size() < 2050)
-            lines.push_back(lines[lines.size() % count]);
-    }
-    return lines;
+std::int32_t Resolve(Pick pick, std::int64_t start, std::int64_t fromStart, std::int64_t end,
+                     std::int64_t fromEnd) {
+    if (pick.mode >= 224) return static_cast<std::int32_t>(pick.value);
+    const bool forward = pick.mode < 128;
+    const std::int64_t step = pick.value % std::max<std::int64_t>(forward ? fromStart : fromEnd, 1);
+    return static_cast<std::int32_t>(forward ? start + step : end - step);
 }
 
 InputRecord Event(FuzzInput& in) {
@@ -92,21 +213,57 @@ InputRecord Event(FuzzInput& in) {
     return KeyEvent(true, kVkSpace, ctrl | (static_cast<std::uint32_t>(mode >> 1) << 4));
 }
 
+// One request: the event, the document, the cursor and the window's corner.
+struct Case {
+    InputRecord event;
+    Document doc;
+    std::int32_t line, column, top, left;
+};
+
+// Reads the options, the host's answers (into host) and the case. The cursor's line lies
+// among the first or the last lines, or anywhere; its column is counted from the line's
+// start or back from its end (at most from just past the bytes a request reads); the
+// window's corner lies near the cursor.
+Case ReadCase(FuzzInput& in, TestHost& host) {
+    gSettings = {Option(in), Option(in), Option(in), Option(in)};
+    const std::uint8_t flags = in.Byte();
+    host.table = (flags & 1) ? CharTable::Win1251 : CharTable::Oem;
+    host.reenterDuringInsert = (flags & 2) != 0;
+    const std::uint8_t failAt = in.Byte();
+    gHeap.failAt = (flags & 4) ? failAt : 0;
+    const std::uint8_t shape = in.Byte(); // 1: long lines near the cursor, 2: repeated
+    const std::uint8_t longBits = in.Byte();
+    const std::size_t longLength = kLongLineBase + in.Byte();
+    const Pick picks[4] = {ReadPick(in), ReadPick(in), ReadPick(in), ReadPick(in)};
+    host.menuChoice = Resolve(ReadPick(in), -2, kFirstChoices, kMaxMenuItems - 1, kLastChoices);
+    host.messages[0] = in.Text(255);
+    const std::uint8_t format = in.Byte();
+    host.messages[8] = format < 160 ? in.Text(255) : kFormats[format % std::size(kFormats)];
+    Case c{Event(in), Periodic(in.Rest(), (shape & 2) != 0), 0, 0, 0, 0};
+
+    const std::int64_t nearEnds = std::min(c.doc.count, kNearEnds);
+    c.line = Resolve(picks[0], 0, nearEnds, c.doc.count - 1, nearEnds);
+    AddLongLines(c.doc, c.line, (shape & 1) ? longBits : 0, longLength);
+    const std::size_t own = std::strlen(c.doc.Text(c.line).c_str());
+    const auto end = static_cast<std::int64_t>(std::min<std::size_t>(own, kLineCopySize + 1));
+    c.column = Resolve(picks[1], 0, kColumnSpan, end, kBackFromEnd);
+    c.top = Resolve(picks[2], -2, kNearEnds, c.line, kNearEnds);
+    c.left = Resolve(picks[3], 0, kColumnSpan, c.column, kColumnSpan);
+    return c;
+}
+
 // ---- What the host relies on ----
 
-void CheckOutcome(const TestHost& host, std::int32_t result, std::int32_t line, std::int32_t column,
-                  std::int32_t top, std::int32_t left) {
+void CheckOutcome(const TestHost& host, std::int32_t result, const Case& c) {
     FUZZ_CHECK(result == 0 || result == 1);
     FUZZ_CHECK(CandidateList == nullptr);
     FUZZ_CHECK(gReentryGuard == 0);
-    FUZZ_CHECK(gHeap.live.empty());
+    FUZZ_CHECK(gHeap.live == 0);
     FUZZ_CHECK(host.menus.size() <= 1);
     FUZZ_CHECK(host.CountOf(CallKind::InsertText) <= 1);
     for (const std::int32_t r : host.reentryResults)
         FUZZ_CHECK(r == 0);
     for (const HostCall& call : host.calls) {
-        if (call.kind == CallKind::ConvertText)
-            FUZZ_CHECK(call.args[0] >= 0 && call.args[0] <= 1024);
         if (call.kind == CallKind::InsertText)
             FUZZ_CHECK(!call.text.empty() && call.text.size() <= 32);
     }
@@ -116,12 +273,13 @@ void CheckOutcome(const TestHost& host, std::int32_t result, std::int32_t line, 
         for (const std::string& label : menu.labels)
             FUZZ_CHECK(label.size() <= 35);
     }
-    const auto positions = host.CallsOf(CallKind::SetPosition);
-    if (result == 1 && !positions.empty()) {
-        const auto& restore = host.calls[static_cast<std::size_t>(positions.back())].args;
-        FUZZ_CHECK(restore == (std::vector<std::int64_t>{line, column, -1, top, left, -1}));
+    const PositionRecord& restore = gLog.last;
+    if (result == 1 && gLog.positions != 0) {
+        FUZZ_CHECK(restore.cursorLine == c.line && restore.cursorColumn == c.column &&
+                   restore.third == -1 && restore.windowTopLine == c.top &&
+                   restore.windowLeftColumn == c.left && restore.sixth == -1);
     }
-    if (result == 0) FUZZ_CHECK(positions.empty());
+    if (result == 0) FUZZ_CHECK(gLog.positions == 0);
 }
 
 // ---- The model of one request ----
@@ -151,13 +309,17 @@ std::string ModelLine(const std::string& text, std::size_t cut, CharTable table)
 }
 
 // What the request must find in the document as the host holds it before the request.
-ModelOutcome ModelRequest(const InputRecord& event, const std::vector<std::string>& lines,
-                          std::int32_t line, std::int32_t column, CharTable table, int failAt) {
+// Once as many repeated lines in a row as the period has added nothing (no word, no failed
+// allocation), the repeated lines that follow add nothing either: they are skipped.
+ModelOutcome ModelRequest(const Case& c, CharTable table, int failAt) {
+    const Document& doc = c.doc;
+    const std::int32_t line = c.line;
+    const std::int32_t column = c.column;
     ModelOutcome out;
-    if (!ModelCompletionKey(event) || column <= 0 || column > 1024) return out;
-    if (line < 0 || static_cast<std::size_t>(line) >= lines.size()) return out; // empty line
+    if (!ModelCompletionKey(c.event) || column <= 0 || column > 1024) return out;
+    if (line < 0 || line >= doc.count) return out; // empty line
     const bool numbers = gSettings.numbers != 0;
-    const std::string own = ModelLine(lines[static_cast<std::size_t>(line)], 1024, table);
+    const std::string own = ModelLine(doc.Text(line), 1024, table);
     const auto at = static_cast<std::size_t>(column);
     if (at > own.size() || !ModelWordChar(static_cast<unsigned char>(own[at - 1]), numbers)) {
         return out;
@@ -165,10 +327,14 @@ ModelOutcome ModelRequest(const InputRecord& event, const std::vector<std::strin
     out.request = true;
     out.prefix = ModelPrefix(own, at, numbers);
     out.list.failAt = failAt;
+    std::size_t quiet = 0;
     for (std::int64_t n = line > 2000 ? line - 2000 : 0; n <= line; ++n) {
+        const bool repeats = n != line && doc.Repeats(n);
+        if (repeats && quiet >= doc.period) continue;
+        const int before = out.list.allocations;
         const std::size_t cut = n == line && column < 1024 ? at : 1024;
-        const std::string text = ModelLine(lines[static_cast<std::size_t>(n)], cut, table);
-        ModelHarvest(text, out.prefix, numbers, &out.list);
+        ModelHarvest(ModelLine(doc.Text(n), cut, table), out.prefix, numbers, &out.list);
+        quiet = repeats && out.list.allocations == before ? quiet + 1 : 0;
     }
     return out;
 }
@@ -210,35 +376,28 @@ void CheckAgainstModel(const TestHost& host, const ModelOutcome& model, std::int
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzInput in{data, size};
     TestHost host;
-    host.Start(LinkedPlugin());
-    gSettings = {Option(in), Option(in), Option(in), Option(in)};
+    host.plugin = LinkedPlugin();
+    StartupRecord startup = host.MakeStartupRecord();
+    startup.editorCommand = &CheckedEditorCommand;
+    host.plugin.setStartupInfo(&startup);
     gPlatform.messageBeep = &TestHost::RecordBeep;
     gPlatform.allocate = Allocate;
     gPlatform.release = Release;
     gHeap = {};
-    const std::uint8_t flags = in.Byte();
-    host.table = (flags & 1) ? CharTable::Win1251 : CharTable::Oem;
-    host.reenterDuringInsert = (flags & 2) != 0;
-    gHeap.failAt = (flags & 4) ? in.Byte() : 0;
-    const std::uint8_t shape = in.Byte();
-    const std::int32_t line = SmallOrWild(in, 64, 0);
-    const std::int32_t column = SmallOrWild(in, 1100, 0);
-    host.windowTopLine = SmallOrWild(in, 64, -2);
-    host.windowLeftColumn = SmallOrWild(in, 1100, 0);
-    host.menuChoice = SmallOrWild(in, 24, -2);
-    host.messages[0] = in.Text(255);
-    const std::uint8_t format = in.Byte();
-    host.messages[8] = format < 160 ? in.Text(255) : kFormats[format % std::size(kFormats)];
-    const InputRecord event = Event(in);
-    host.SetText(Document(in, shape), line, column);
-    const std::int32_t top = host.windowTopLine;
-    const std::int32_t left = host.windowLeftColumn;
+    gLog = {};
+    const Case c = ReadCase(in, host);
+    ServedLines served(c.doc);
+    gLog.lines = &served;
+    host.lineSource = [&served](std::int32_t n) { return served.Serve(n); };
+    host.sourceLineCount = static_cast<std::int32_t>(c.doc.count);
+    host.cursorLine = c.line;
+    host.cursorColumn = c.column;
+    host.windowTopLine = c.top;
+    host.windowLeftColumn = c.left;
 
-    const ModelOutcome model =
-        ModelRequest(event, host.lines, line, column, host.table, gHeap.failAt);
-
-    const std::int32_t result = host.Send(event);
-    CheckOutcome(host, result, line, column, top, left);
+    const ModelOutcome model = ModelRequest(c, host.table, gHeap.failAt);
+    const std::int32_t result = host.Send(c.event);
+    CheckOutcome(host, result, c);
     CheckAgainstModel(host, model, result);
     gPlatform = kDefaultPlatform;
     return 0;

@@ -298,6 +298,10 @@ void TestHost::Command(std::int32_t command, void* param) {
     case kEditorGetLine: {
         if (beforeGetLine) beforeGetLine();
         auto* record = static_cast<LineRecord*>(param);
+        if (lineSource) {
+            record->lineText = lineSource(cursorLine);
+            break;
+        }
         const auto index = static_cast<std::size_t>(cursorLine);
         if (!recordCalls && cursorLine >= 0 && index < lines.size()) {
             record->lineText = lines[index].c_str();
@@ -321,7 +325,7 @@ void TestHost::Command(std::int32_t command, void* param) {
     case kEditorInsertText: {
         const char* text = static_cast<const char*>(param);
         if (recordCalls) calls.push_back({CallKind::InsertText, {}, text ? text : ""});
-        if (text != nullptr) InsertAtCursor(text);
+        if (text != nullptr && !lineSource) InsertAtCursor(text);
         Reenter();
         break;
     }
@@ -338,13 +342,14 @@ void TestHost::Command(std::int32_t command, void* param) {
     }
     case kEditorSetPosition: {
         const auto* p = static_cast<const PositionRecord*>(param);
-        if (recordCalls) {
+        if (recordCalls && !lineSource) {
             calls.push_back({CallKind::SetPosition,
                              {p->cursorLine, p->cursorColumn, p->third, p->windowTopLine,
                               p->windowLeftColumn, p->sixth},
                              {}});
         }
-        const auto last = static_cast<std::int32_t>(lines.size()) - 1;
+        const auto last =
+            (lineSource ? sourceLineCount : static_cast<std::int32_t>(lines.size())) - 1;
         if (p->cursorLine != -1) cursorLine = std::clamp(p->cursorLine, 0, last);
         if (p->cursorColumn != -1) cursorColumn = std::max(p->cursorColumn, 0);
         if (p->windowTopLine != -1) windowTopLine = p->windowTopLine;
@@ -360,7 +365,7 @@ void TestHost::Command(std::int32_t command, void* param) {
         break;
     case kEditorConvertText: {
         auto* record = static_cast<ConversionRecord*>(param);
-        if (recordCalls) {
+        if (recordCalls && !lineSource) {
             calls.push_back({CallKind::ConvertText,
                              {record->byteCount},
                              std::string(record->buffer, static_cast<std::size_t>(

@@ -95,6 +95,13 @@ class TestHost {
     // unterminatedLength bytes alone, in a block of exactly that size with no terminator, as
     // a careless host might; the plug-in must not read past them.
     std::size_t unterminatedLength = 0;
+    // A document the caller keeps in a form of its own, so that a large one costs nothing
+    // per line: when lineSource is set, the document has sourceLineCount lines, GetLine
+    // hands out lineSource(cursorLine) as it is (the source answers for numbers outside the
+    // document too), InsertText leaves the text alone, and the calls made for every line
+    // (SetPosition, GetLine, ConvertText) are not recorded.
+    std::function<const char*(std::int32_t)> lineSource;
+    std::int32_t sourceLineCount = 0;
 
     // Replaces the document and puts the cursor at (line, column).
     void SetText(const std::vector<std::string>& text, std::int32_t line, std::int32_t column);

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 inline bool ModelWordChar(unsigned char b, bool numbers) {
@@ -23,18 +24,20 @@ inline bool ModelExtractionChar(unsigned char b) {
 // fails, costing its word and two beeps.
 struct ModelList {
     std::vector<std::string> words;
+    std::unordered_set<std::string> listed; // the same words, for the duplicate test
     int allocations = 0;
     int failAt = 0;
     int failedBeeps = 0;
 
     void Add(const std::string& word) {
-        if (std::find(words.begin(), words.end(), word) != words.end()) return;
+        if (listed.count(word) != 0) return;
         if (words.size() >= 150) return;
         if (++allocations == failAt) {
             failedBeeps += 2;
             return;
         }
         words.push_back(word);
+        listed.insert(word);
     }
 };
 
@@ -52,8 +55,7 @@ inline void ModelHarvest(const std::string& line, const std::string& prefix, boo
                ModelExtractionChar(static_cast<unsigned char>(line[end]))) {
             ++end;
         }
-        const std::string word = line.substr(at, end - at);
-        if (start && word.size() > prefix.size()) list->Add(word);
+        if (start && end - at > prefix.size()) list->Add(line.substr(at, end - at));
         pos = at + 1;
     }
 }
