@@ -48,15 +48,14 @@ inline void ModelHarvest(const std::string& line, const std::string& prefix, boo
     for (std::size_t pos = 0; pos < line.size();) {
         const std::size_t at = line.find(prefix, pos);
         if (at == std::string::npos) break;
-        const bool start =
-            at == 0 || !ModelWordChar(static_cast<unsigned char>(line[at - 1]), numbers);
+        pos = at + 1;
+        if (at != 0 && ModelWordChar(static_cast<unsigned char>(line[at - 1]), numbers)) continue;
         std::size_t end = at;
         while (end < line.size() && end - at < 31 &&
                ModelExtractionChar(static_cast<unsigned char>(line[end]))) {
             ++end;
         }
-        if (start && end - at > prefix.size()) list->Add(line.substr(at, end - at));
-        pos = at + 1;
+        if (end - at > prefix.size()) list->Add(line.substr(at, end - at));
     }
 }
 
