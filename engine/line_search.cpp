@@ -42,6 +42,7 @@ SimdCap SimdCapFromEnvironment() {
 } // namespace
 
 void PrepareLineSearch(LineSearch& search, const char* prefix) {
+    std::memset(&search, 0, sizeof search); // an empty prefix then searches for nothing
     const std::size_t length = PrefixLength(prefix);
     std::memcpy(search.prefix, prefix, length);
     search.length = static_cast<std::uint32_t>(length);

@@ -23,7 +23,7 @@ using LineSearchPath = void (*)(const LineSearch& search, const unsigned char* t
 
 // What one request searches for, prepared once.
 struct LineSearch {
-    alignas(16) unsigned char prefix[kPrefixSize]; // the prefix; no byte past it is compared
+    alignas(16) unsigned char prefix[kPrefixSize]; // the prefix, zero-padded
     std::uint32_t length;                          // of the prefix, 1 to 32
     std::uint32_t prefixBits;                      // bit k set for each prefix byte k (k < length)
     bool numbers;                                  // the Numbers setting at the request
