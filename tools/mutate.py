@@ -11,7 +11,8 @@ counts as caught). A mutant that does not build is counted apart; one whose obje
 the original's cannot be caught and counts as equivalent, as do those listed in
 tools/mutants-equivalent.txt. A mutant that survives gets a second chance in a tree with
 AddressSanitizer and UndefinedBehaviorSanitizer (build/mutate-asan), as the project's own
-native test run has them. Prints a table per file and every mutant that survived, in the
+native test run has them, and is then compiled in the Windows build, whose static_asserts
+hold the host records to their i686 layout. Prints a table per file and every mutant that survived, in the
 equivalent list's format.
 
 Lines the native build does not compile (the DLL's entry point, the Windows platform table,
@@ -27,6 +28,7 @@ should this one be killed outright. Run it from a clone when working in the same
     tools/mutate.py --sample 15 --seed 1             # at most 15 of each file's
     tools/mutate.py --files engine/menu.cpp shell/   # only these files
     tools/mutate.py --list --files engine/menu.cpp   # the mutants, without running them
+    tools/mutate.py --mutants survivors.txt          # only these (a run's survivors, say)
 """
 
 import argparse
@@ -459,6 +461,8 @@ class Build:
     path: Path
     ready: bool = False  # built unmutated, its tests passed (and wine started)
     baseline: dict = field(default_factory=dict)  # object file to hash
+    built: bool = False  # built unmutated, its baseline taken
+    output: str = ""  # what the last build printed
     times: dict = field(default_factory=dict)  # test program to seconds, fastest first
 
 
@@ -483,9 +487,10 @@ def configure(build):
 
 
 def build_tree(build, jobs):
-    """True when the build succeeded."""
+    """True when the build succeeded; the build's output is kept in build.output."""
     command = ["cmake", "--build", str(build.path), "-j", str(jobs)]
-    return run_group(command, BUILD_TIMEOUT, ROOT)[0] == "pass"
+    result, build.output = run_group(command, BUILD_TIMEOUT, ROOT)
+    return result == "pass"
 
 
 def object_hashes(build, since=0.0):
@@ -642,12 +647,15 @@ def on_signal(number, frame):
 # ---- The list of equivalent mutants ----
 
 
-def read_equivalents(path):
+def read_equivalents(path, need_reason=True):
     """The listed equivalent mutants: key to reason. A block is the file (optionally with
     ':line' and '[operator]', which are not compared), '- ' lines as written, '+ ' lines as
-    mutated and a '= ' line with the reason; blocks are separated by blank lines."""
+    mutated and a '= ' line with the reason; blocks are separated by blank lines. With
+    need_reason false, any list of mutants in that format (a run's survivors, say)."""
     listed = {}
     if not path.exists():
+        if not need_reason:
+            sys.exit(f"mutate: {path}: no such file")
         return listed
     for block in re.split(r"\n\s*\n", path.read_text()):
         lines = [line.strip() for line in block.splitlines()]
@@ -658,7 +666,7 @@ def read_equivalents(path):
         before = "\n".join(line[2:] for line in lines if line.startswith("- "))
         after = "\n".join(line[2:] for line in lines if line.startswith("+ "))
         reason = " ".join(line[2:] for line in lines if line.startswith("= "))
-        if not reason:
+        if not reason and need_reason:
             sys.exit(f"mutate: {path.name}: an entry of {file} gives no reason")
         listed[(file, normalize(before), normalize(after))] = reason
     return listed
@@ -743,16 +751,34 @@ def select(mutants_by_file, sample, seed):
     return chosen
 
 
-def make_ready(build, jobs):
-    """Configures and builds the unmutated tree and runs its tests, once."""
-    if build.ready:
+def make_built(build, jobs):
+    """Configures and builds the unmutated tree and takes its object code's hashes, once."""
+    if build.built:
         return
     configure(build)
     if not build_tree(build, jobs):
         sys.exit(f"mutate: the unmutated {build.kind} tree does not build")
     build.baseline = object_hashes(build)
+    build.built = True
+
+
+def make_ready(build, jobs):
+    """make_built, then runs the unmutated tree's tests, once."""
+    if build.ready:
+        return
+    make_built(build, jobs)
     start_tests(build)
     build.ready = True
+
+
+def refused_by_windows_checks(mutant, build, jobs):
+    """True when the Windows build, which also compiles the mutant's line, rejects the
+    mutant in one of its compile-time checks (the host records' layout on i686)."""
+    if not all(shutil.which(tool) for tool in WINDOWS_TOOLS):
+        return False
+    make_built(build, jobs)
+    return (not build_mutant(mutant, build, jobs)
+            and "static assertion failed" in build.output)
 
 
 def judge(mutant, builds, arguments):
@@ -775,6 +801,9 @@ def judge(mutant, builds, arguments):
         if build_mutant(mutant, sanitized, arguments.jobs):
             failed = first_failure(sanitized, arguments.timeout_factor)
             failed = failed and failed + " with the sanitizers"
+    if not failed and mutant.kind == "native" and not arguments.native_only:
+        if refused_by_windows_checks(mutant, builds["windows"], arguments.jobs):
+            failed = "a static_assert of the Windows build"
     mutant.outcome, mutant.detail = ("killed", failed) if failed else ("survived", "")
 
 
@@ -829,6 +858,8 @@ def parse_arguments():
     parser.add_argument("--sample", type=int, metavar="N", help="at most N mutants per file")
     parser.add_argument("--seed", default="0", help="the sample's seed (default 0)")
     parser.add_argument("--list", action="store_true", help="list the mutants, run nothing")
+    parser.add_argument("--mutants", metavar="FILE",
+                        help="only the mutants FILE lists, as the survivors are printed")
     parser.add_argument("--native-only", action="store_true",
                         help="leave out the mutants only the Windows build compiles")
     parser.add_argument("--jobs", type=int, default=2, help="build jobs (default 2)")
@@ -850,6 +881,9 @@ def make_mutants(arguments, native):
         if wanted(path, arguments.files):
             by_file[path] = mutants_of(path)
     chosen = select(by_file, arguments.sample, arguments.seed)
+    if arguments.mutants:
+        named = read_equivalents(Path(arguments.mutants), need_reason=False)
+        chosen = [m for m in chosen if m.key() in named]
     made = sum(len(mutants) for mutants in by_file.values())
     for mutant in chosen:
         if mutant.line not in active.get(str(ROOT / mutant.path), set()):
