@@ -149,12 +149,13 @@ void StoreValue(MemoryKey* key, const char* name, std::uint32_t type, const void
 }
 
 // The key behind an open handle, provided the handle has the access right; else an error.
+// An open handle's key exists: no operation deletes a key, and a reset closes every handle.
 std::int32_t KeyOfHandle(RegKey handle, std::uint32_t right, MemoryKey** key) {
     const OpenHandle* open = FindHandle(handle);
     if (open == nullptr) return kErrorInvalidHandle;
     if ((open->access & right) == 0) return kErrorAccessDenied;
     *key = FindKey(open->path);
-    return *key == nullptr ? kErrorFileNotFound : kErrorSuccess;
+    return kErrorSuccess;
 }
 
 // ---- The five registry operations of the table ----

@@ -17,6 +17,17 @@ constexpr std::int32_t kStateMarker = 0x3C3C3C3C;
 // Windows-1251 0xC0-0xFF are А-я; code page 866 has А-п at 0x80-0xAF and р-я at 0xE0-0xEF.
 constexpr unsigned char kQuestion = '?';
 
+// The editor's command numbers as the host numbers them, apart from the plug-in's own
+// constants: a wrong number on the plug-in's side is a command this host does not know.
+enum HostCommand : std::int32_t {
+    kGetLine = 0,
+    kInsertText = 5,
+    kGetState = 6,
+    kSetPosition = 7,
+    kRedraw = 9,
+    kConvertText = 10,
+};
+
 } // namespace
 
 namespace {
@@ -295,7 +306,7 @@ void TestHost::InsertAtCursor(const char* text) {
 void TestHost::Command(std::int32_t command, void* param) {
     InvalidateLastLine();
     switch (command) {
-    case kEditorGetLine: {
+    case kGetLine: {
         if (beforeGetLine) beforeGetLine();
         auto* record = static_cast<LineRecord*>(param);
         if (lineSource) {
@@ -322,14 +333,14 @@ void TestHost::Command(std::int32_t command, void* param) {
         record->lineText = lastLineText_;
         break;
     }
-    case kEditorInsertText: {
+    case kInsertText: {
         const char* text = static_cast<const char*>(param);
         if (recordCalls) calls.push_back({CallKind::InsertText, {}, text ? text : ""});
         if (text != nullptr && !lineSource) InsertAtCursor(text);
         Reenter();
         break;
     }
-    case kEditorGetState: {
+    case kGetState: {
         auto* state = static_cast<EditorStateRecord*>(param);
         std::fill(reinterpret_cast<std::int32_t*>(state),
                   reinterpret_cast<std::int32_t*>(state + 1), kStateMarker);
@@ -340,7 +351,7 @@ void TestHost::Command(std::int32_t command, void* param) {
         if (recordCalls) calls.push_back({CallKind::GetEditorState, {}, {}});
         break;
     }
-    case kEditorSetPosition: {
+    case kSetPosition: {
         const auto* p = static_cast<const PositionRecord*>(param);
         if (recordCalls && !lineSource) {
             calls.push_back({CallKind::SetPosition,
@@ -356,14 +367,14 @@ void TestHost::Command(std::int32_t command, void* param) {
         if (p->windowLeftColumn != -1) windowLeftColumn = p->windowLeftColumn;
         break;
     }
-    case kEditorRedraw:
+    case kRedraw:
         if (recordCalls) {
             calls.push_back({CallKind::Redraw, {reinterpret_cast<std::intptr_t>(param)}, {}});
         }
         if (onRedraw) onRedraw();
         Reenter();
         break;
-    case kEditorConvertText: {
+    case kConvertText: {
         auto* record = static_cast<ConversionRecord*>(param);
         if (recordCalls && !lineSource) {
             calls.push_back({CallKind::ConvertText,

@@ -1,4 +1,5 @@
-// The shipped DLL keeps the loader's rules, and a failed stack check ends the process cleanly.
+// The shipped DLL keeps the loader's rules, seeds its stack canary at attach, and a failed
+// stack check ends the process cleanly.
 //
 // Load and unload run under the loader lock: there the DLL may load or free no library,
 // directly or through a run-time's helper, and may do no work at detach. Every function the
@@ -13,12 +14,14 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 #include <windows.h>
 // After windows.h, which it needs.
@@ -325,6 +328,57 @@ TEST(StackCheckFailure, EndsTheProcessAtOnce) {
             << argument << ": exit status 0x" << std::hex << child.status;
         EXPECT_EQ(child.output, "") << argument;
     }
+}
+
+// ---- The stack canary's seed ----
+
+constexpr std::uintptr_t kBuiltInCanary = 0xBB40E64Eu; // the canary before the entry point runs
+constexpr std::uintptr_t kHighHalf = 0xFFFF0000u;
+
+// The seed is the xor of five sources: here the system time gives gSeed, the others zero.
+std::uintptr_t gSeed = 0;
+void WINAPI SeedAsTime(FILETIME* now) {
+    now->dwLowDateTime = static_cast<DWORD>(gSeed);
+    now->dwHighDateTime = 0;
+}
+DWORD WINAPI ZeroSource() {
+    return 0;
+}
+BOOL WINAPI ZeroCounter(LARGE_INTEGER* counter) {
+    counter->QuadPart = 0;
+    return TRUE;
+}
+
+// Attach seeds the canary from the sources: a seed is kept unless it is the built-in value
+// or has a zero high half (a string copy could then forge it), which are mended.
+TEST(StackCanary, SeededAtAttachAndNeverWeak) {
+    const std::string listing = Env("LEXAMUND_SYMBOLS");
+    HMODULE dll = LoadLibraryA(Env("LEXAMUND_DLL").c_str());
+    ASSERT_NE(dll, nullptr);
+    const auto* canary =
+        static_cast<const std::uintptr_t*>(SymbolInModule(dll, listing, "___stack_chk_guard"));
+    const auto entry = reinterpret_cast<BOOL(WINAPI*)(HINSTANCE, DWORD, LPVOID)>(
+        SymbolInModule(dll, listing, "_LexamundDllEntry@12"));
+    ASSERT_TRUE(canary != nullptr && entry != nullptr) << "the listing lacks the canary or entry";
+    EXPECT_NE(*canary, kBuiltInCanary) << "not seeded at load";
+    const std::pair<const char*, void*> sources[] = {
+        {"GetSystemTimeAsFileTime", reinterpret_cast<void*>(&SeedAsTime)},
+        {"GetCurrentThreadId", reinterpret_cast<void*>(&ZeroSource)},
+        {"GetCurrentProcessId", reinterpret_cast<void*>(&ZeroSource)},
+        {"GetTickCount", reinterpret_cast<void*>(&ZeroSource)},
+        {"QueryPerformanceCounter", reinterpret_cast<void*>(&ZeroCounter)}};
+    for (const auto& [name, replacement] : sources)
+        ASSERT_NE(HookImport(dll, "KERNEL32.dll", name, replacement), nullptr) << name;
+    for (const std::uintptr_t seed : {0x12345678u, 0x00001234u, 0u, kBuiltInCanary}) {
+        gSeed = seed;
+        ASSERT_TRUE(entry(dll, DLL_PROCESS_ATTACH, nullptr));
+        if ((seed & kHighHalf) != 0 && seed != kBuiltInCanary) {
+            EXPECT_EQ(*canary, seed) << "a strong seed kept";
+        }
+        EXPECT_NE(*canary & kHighHalf, 0u) << "seed " << seed;
+        EXPECT_NE(*canary, kBuiltInCanary) << "seed " << seed;
+    }
+    FreeLibrary(dll);
 }
 
 } // namespace

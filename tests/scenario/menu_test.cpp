@@ -293,12 +293,14 @@ TEST_F(Menu, WidestLabelCountsTheTrailingBlank) {
 }
 
 TEST_F(Menu, PlacedBelowTheCursorOrPulledUp) {
+    // Three rows run off the 24-row screen from row offset 18 on; at 17, pulled up or not,
+    // the menu is at row 19.
     const struct {
         std::string words;
         std::int32_t rowOffset, y;
     } cases[] = {
-        {"abc abd abe", 5, 7},   {"abc abd abe", 20, 19},  {"abc abd abe", 17, 19},
-        {"abc abd abe", 16, 18}, {"abc abd abe", -10, -8},
+        {"abc abd abe", 5, 7},   {"abc abd abe", 20, 19}, {"abc abd abe", 17, 19},
+        {"abc abd abe", 16, 18}, {"abc abd abe", 18, 19}, {"abc abd abe", -10, -8},
     };
     for (const auto& c : cases) {
         ShowAt(c.words, 10, c.rowOffset);
