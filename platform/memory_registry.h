@@ -30,10 +30,6 @@ inline constexpr std::uint32_t kRegSz = 1;
 inline constexpr std::uint32_t kRegBinary = 3;
 inline constexpr std::uint32_t kRegQword = 11;
 
-// Dispositions reported by the create operation.
-inline constexpr std::uint32_t kCreatedNewKey = 1;
-inline constexpr std::uint32_t kOpenedExistingKey = 2;
-
 // One stored value.
 struct MemoryRegistryValue {
     std::uint32_t type = 0;

@@ -172,7 +172,7 @@ std::int32_t OpenKey(RegKey root, const char* path, std::uint32_t, std::uint32_t
 }
 
 std::int32_t QueryValue(RegKey handle, const char* name, std::uint32_t* reserved,
-                        std::uint32_t* type, std::uint8_t* data, std::uint32_t* size) {
+                        std::uint8_t* data, std::uint32_t* size) {
     if (reserved != nullptr || (data != nullptr && size == nullptr)) {
         return kErrorInvalidParameter;
     }
@@ -183,7 +183,6 @@ std::int32_t QueryValue(RegKey handle, const char* name, std::uint32_t* reserved
     if (index < 0) return kErrorFileNotFound;
     const MemoryRegistryValue& value = key->values[static_cast<std::size_t>(index)];
     const auto length = static_cast<std::uint32_t>(value.data.size());
-    if (type != nullptr) *type = value.type;
     if (size == nullptr) return kErrorSuccess;
     const std::uint32_t room = *size;
     *size = length;
@@ -194,14 +193,13 @@ std::int32_t QueryValue(RegKey handle, const char* name, std::uint32_t* reserved
 }
 
 std::int32_t CreateKey(RegKey root, const char* path, std::uint32_t reserved, char*, std::uint32_t,
-                       std::uint32_t access, void*, RegKey* result, std::uint32_t* disposition) {
+                       std::uint32_t access, void*, RegKey* result) {
     *result = 0;
     if (reserved != 0) return kErrorInvalidParameter;
     std::string full;
     const std::int32_t status = Resolve(root, path, &full);
     if (status != kErrorSuccess) return status;
-    const int created = MakeKeys(full);
-    if (disposition != nullptr) *disposition = created ? kCreatedNewKey : kOpenedExistingKey;
+    MakeKeys(full);
     *result = AddHandle(full, access);
     return kErrorSuccess;
 }

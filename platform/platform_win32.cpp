@@ -18,27 +18,23 @@ std::int32_t OpenKey(RegKey root, const char* path, std::uint32_t options, std::
     return status;
 }
 
-std::int32_t QueryValue(RegKey key, const char* name, std::uint32_t* reserved, std::uint32_t* type,
-                        std::uint8_t* data, std::uint32_t* size) {
-    DWORD typeWord = 0;
+std::int32_t QueryValue(RegKey key, const char* name, std::uint32_t* reserved, std::uint8_t* data,
+                        std::uint32_t* size) {
     DWORD sizeWord = *size;
     const LONG status = RegQueryValueExA(AsHkey(key), name, reinterpret_cast<LPDWORD>(reserved),
-                                         &typeWord, data, &sizeWord);
-    if (type != nullptr) *type = typeWord;
+                                         nullptr, data, &sizeWord);
     *size = sizeWord;
     return status;
 }
 
 std::int32_t CreateKey(RegKey root, const char* path, std::uint32_t reserved, char* className,
-                       std::uint32_t options, std::uint32_t access, void* security, RegKey* result,
-                       std::uint32_t* disposition) {
+                       std::uint32_t options, std::uint32_t access, void* security,
+                       RegKey* result) {
     HKEY key = nullptr;
-    DWORD dispositionWord = 0;
     const LONG status =
         RegCreateKeyExA(AsHkey(root), path, reserved, className, options, access,
-                        static_cast<LPSECURITY_ATTRIBUTES>(security), &key, &dispositionWord);
+                        static_cast<LPSECURITY_ATTRIBUTES>(security), &key, nullptr);
     *result = reinterpret_cast<RegKey>(key);
-    if (disposition != nullptr) *disposition = dispositionWord;
     return status;
 }
 

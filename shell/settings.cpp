@@ -59,9 +59,8 @@ RegKey CreateSettingsKey(RegKey root, const char* subkey) {
     char path[kOperationPathSize];
     if (!BuildOperationPath(subkey, path)) return 0;
     RegKey key = 0;
-    std::uint32_t disposition = 0;
     const std::int32_t status =
-        gPlatform.regCreateKeyEx(root, path, 0, nullptr, 0, kKeyWrite, nullptr, &key, &disposition);
+        gPlatform.regCreateKeyEx(root, path, 0, nullptr, 0, kKeyWrite, nullptr, &key);
     return status == 0 ? key : 0;
 }
 
@@ -88,10 +87,8 @@ std::uint32_t ReadSetting(RegKey root, const char* subkey, const char* valueName
     const RegKey key = OpenSettingsKey(root, subkey);
     if (key == 0) return defaultValue;
     std::uint8_t data[kDwordSize] = {};
-    std::uint32_t type = 0;
     std::uint32_t size = kDwordSize;
-    const std::int32_t status =
-        gPlatform.regQueryValueEx(key, valueName, nullptr, &type, data, &size);
+    const std::int32_t status = gPlatform.regQueryValueEx(key, valueName, nullptr, data, &size);
     gPlatform.regCloseKey(key);
     if (status != 0) return defaultValue;
     // Bytes past a short value's data are zero, whatever the call left there.

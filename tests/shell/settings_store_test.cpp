@@ -150,8 +150,8 @@ TEST_F(SettingsStore, ValueSizesDecideBetweenDataAndDefault) {
 }
 
 // A query that claims success but leaves stale bytes must still yield only the data.
-std::int32_t ShortQueryLeavingGarbage(RegKey, const char*, std::uint32_t*, std::uint32_t*,
-                                      std::uint8_t* data, std::uint32_t* size) {
+std::int32_t ShortQueryLeavingGarbage(RegKey, const char*, std::uint32_t*, std::uint8_t* data,
+                                      std::uint32_t* size) {
     std::memset(data, 0xEE, 4);
     data[0] = 0x11;
     *size = 1;

@@ -76,21 +76,21 @@ std::int32_t RecordOpen(RegKey root, const char* path, std::uint32_t options, st
     return gRegistryFaults.open;
 }
 
-std::int32_t RecordQuery(RegKey key, const char* name, std::uint32_t* reserved, std::uint32_t* type,
-                         std::uint8_t* data, std::uint32_t* size) {
+std::int32_t RecordQuery(RegKey key, const char* name, std::uint32_t* reserved, std::uint8_t* data,
+                         std::uint32_t* size) {
     LogQuery(name, reserved, data, size);
     if (gRegistryFaults.query != 0) return gRegistryFaults.query;
-    return kDefaultPlatform.regQueryValueEx(key, name, reserved, type, data, size);
+    return kDefaultPlatform.regQueryValueEx(key, name, reserved, data, size);
 }
 
 std::int32_t RecordCreate(RegKey root, const char* path, std::uint32_t reserved, char* className,
                           std::uint32_t options, std::uint32_t access, void* security,
-                          RegKey* result, std::uint32_t* disposition) {
+                          RegKey* result) {
     LogCreate(root, path, access,
               reserved != 0 || className != nullptr || options != 0 || security != nullptr);
     if (gRegistryFaults.create == 0) {
         return kDefaultPlatform.regCreateKeyEx(root, path, reserved, className, options, access,
-                                               security, result, disposition);
+                                               security, result);
     }
     *result = 0;
     return gRegistryFaults.create;
