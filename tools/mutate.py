@@ -767,6 +767,9 @@ def make_ready(build, jobs):
     if build.ready:
         return
     make_built(build, jobs)
+    # A survivor compiled here for the static checks left its objects: build them afresh.
+    if not build_tree(build, jobs):
+        sys.exit(f"mutate: the unmutated {build.kind} tree does not build")
     start_tests(build)
     build.ready = True
 

@@ -65,6 +65,7 @@ std::vector<std::string> Found(LineSearchPath path, const std::string& line,
     char buffer[kPrefixSize] = {};
     prefix.copy(buffer, sizeof buffer);
     LineSearch search;
+    std::memset(&search, 'q', sizeof search); // what an earlier search left, which must not count
     PrepareLineSearch(search, buffer);
     // Exactly the line's bytes, so that the sanitizers see any read past them, or the
     // line, its terminator and word bytes that the search must not take.
@@ -174,7 +175,7 @@ TEST_F(LineSearchPaths, EveryPathFindsTheModelsWords) {
 }
 
 // Words placed where the vector paths change gear: a block's last byte, the end of the
-// 64 bytes a block reads, a stretch's end, and a line's last byte.
+// 64 bytes a block reads, a stretch's end, and a line's last byte; no prefix finds none.
 TEST_F(LineSearchPaths, WordsAtBlockAndStretchEdges) {
     gSettings.numbers = 0;
     const std::string word31 = "q" + std::string(30, 'w');
@@ -187,6 +188,7 @@ TEST_F(LineSearchPaths, WordsAtBlockAndStretchEdges) {
                 for (const bool padded : {false, true}) {
                     EXPECT_EQ(Found(path.path, line, "q", padded), model.words)
                         << path.name << " at " << at << ", tail " << tail;
+                    EXPECT_TRUE(Found(path.path, line, "", padded).empty()) << path.name;
                 }
             }
         }
