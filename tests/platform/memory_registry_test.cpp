@@ -3,7 +3,6 @@
 #include "platform/memory_registry.h"
 #include "platform/platform.h"
 
-#include <cstdlib>
 #include <gtest/gtest.h>
 
 namespace {
@@ -185,20 +184,6 @@ TEST_F(MemoryRegistry, ResetForgetsKeysValuesAndHandles) {
     EXPECT_TRUE(MemoryRegistryEmpty());
     EXPECT_EQ(MemoryRegistryOpenHandles(), 0u);
     EXPECT_EQ(Close(key), kErrorInvalidHandle);
-}
-
-// The table's environment entry answers as GetEnvironmentVariableA, which the cap on the
-// line search relies on: a value that does not fit is not copied, and its size is returned.
-TEST(NativePlatform, EnvironmentAnswersAsWindowsDoes) {
-    const char* name = "LEXAMUND_TEST_VARIABLE";
-    ASSERT_EQ(setenv(name, "sse2", 1), 0);
-    char buffer[5] = "....";
-    EXPECT_EQ(kDefaultPlatform.getEnvironmentVariable(name, buffer, 4), 5u);
-    EXPECT_STREQ(buffer, "....");
-    EXPECT_EQ(kDefaultPlatform.getEnvironmentVariable(name, buffer, 5), 4u);
-    EXPECT_STREQ(buffer, "sse2");
-    ASSERT_EQ(unsetenv(name), 0);
-    EXPECT_EQ(kDefaultPlatform.getEnvironmentVariable(name, buffer, 5), 0u);
 }
 
 } // namespace

@@ -6,11 +6,15 @@
 #include "tests/support/harvest_model.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
 #include <vector>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -213,33 +217,33 @@ TEST_F(LineSearchPaths, AListThatFillsMidLine) {
 
 // ---- The cap on the path: LEXAMUND_SIMD ----
 
-const char* gEnvironmentValue = nullptr; // what the stand-in environment holds
-
-std::uint32_t StandInEnvironment(const char* name, char* buffer, std::uint32_t size) {
-    if (gEnvironmentValue == nullptr || std::strcmp(name, kSimdVariable) != 0) return 0;
-    const std::size_t length = std::strlen(gEnvironmentValue);
-    if (length >= size) return static_cast<std::uint32_t>(length + 1);
-    std::memcpy(buffer, gEnvironmentValue, length + 1);
-    return static_cast<std::uint32_t>(length);
+// Sets the variable in this process's environment, or removes it (value null).
+void SetSimdVariable(const char* value) {
+#ifdef _WIN32
+    SetEnvironmentVariableA(kSimdVariable, value);
+#else
+    if (value == nullptr) unsetenv(kSimdVariable);
+    if (value != nullptr) setenv(kSimdVariable, value, 1);
+#endif
 }
 
 // The path the first search of a process picks with the variable set to value.
 LineSearchPath PathPickedWith(const char* value) {
-    const PlatformCalls saved = gPlatform;
-    gPlatform.getEnvironmentVariable = StandInEnvironment;
-    gEnvironmentValue = value;
+    SetSimdVariable(value);
     gLineSearchPath = nullptr;
     LineSearch search;
     PrepareLineSearch(search, "a");
     const LineSearchPath picked = gLineSearchPath;
     gLineSearchPath = nullptr;
-    gPlatform = saved;
     return picked;
 }
 
 // The values a user may type, and what anything else means, read by the first search
-// through the platform table; the processor still decides what runs within the cap.
+// from the environment through the platform table; the processor still decides what runs
+// within the cap. Values longer than the plug-in reads are not copied: they mean None.
 TEST(LineSearchCap, FirstSearchPicksWithinTheCap) {
+    const char* inherited = std::getenv(kSimdVariable);
+    const std::string kept = inherited == nullptr ? "" : inherited;
     const std::pair<const char*, SimdCap> values[] = {
         {nullptr, SimdCap::Any},  {"", SimdCap::Any},
         {"avx2", SimdCap::Avx2},  {"AVX2", SimdCap::Avx2},
@@ -252,6 +256,7 @@ TEST(LineSearchCap, FirstSearchPicksWithinTheCap) {
         EXPECT_EQ(PathPickedWith(value), FastestLineSearchPath(cap))
             << (value == nullptr ? "unset" : value);
     }
+    SetSimdVariable(inherited == nullptr ? nullptr : kept.c_str());
     EXPECT_EQ(FastestLineSearchPath(SimdCap::None), SearchLinePlain);
 }
 
