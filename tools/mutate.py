@@ -452,6 +452,7 @@ endfunction()
 # the scripted ones) and the release archive (made by the package target, not by a build).
 WINDOWS_SKIPPED_TESTS = r"^(demo[.]tmux_interactive|release_archive)$"
 WINDOWS_TOOLS = ("i686-w64-mingw32-g++-posix", "wine", "wineserver")
+REGISTRY_FILES = ("system.reg", "user.reg", "userdef.reg")
 
 
 @dataclass
@@ -560,12 +561,36 @@ def windows_command(build, timeout):
             WINDOWS_SKIPPED_TESTS, "--timeout", str(int(timeout))]
 
 
+def wine_prefix(build, action):
+    """Starts or stops the Windows tree's wineserver; stop waits until it has saved the
+    registry and ended."""
+    subprocess.run([str(ROOT / "tools" / "wine-prefix.sh"), action, str(build.path)], check=True)
+    if action == "stop":
+        environment = dict(os.environ, WINEPREFIX=str(build.path / "wineprefix"))
+        subprocess.run(["wineserver", "-w"], env=environment, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
+
+
+def registry_as_started(build, save):
+    """Saves the wine prefix's registry as the unmutated tests leave it, or puts it back
+    before a mutant's tests: a test a mutant stopped midway leaves its keys behind, which
+    would fail the next mutant's tests."""
+    wine_prefix(build, "stop")
+    saved = build.path / "pristine-registry"
+    saved.mkdir(exist_ok=True)
+    for name in REGISTRY_FILES:
+        source, target = build.path / "wineprefix" / name, saved / name
+        shutil.copy2(*((source, target) if save else (target, source)))
+    wine_prefix(build, "start")
+
+
 def start_tests(build):
     """Runs the tests on the unmutated tree (starting wine for the Windows one) and keeps
     their times; exits if a test fails."""
     if build.kind == "windows":
-        subprocess.run([str(ROOT / "tools" / "wine-prefix.sh"), "start", str(build.path)],
-                       check=True)
+        if (build.path / "pristine-registry").exists():  # as an earlier run left it
+            registry_as_started(build, save=False)
+        wine_prefix(build, "start")
         programs = [None]
     else:
         programs = [p for p in (build.path / "tests").glob("*_tests") if os.access(p, os.X_OK)]
@@ -578,11 +603,13 @@ def start_tests(build):
             sys.exit(f"mutate: the {build.kind} tests fail without a mutant:\n{output}")
         build.times[program] = time.monotonic() - started
     build.times = dict(sorted(build.times.items(), key=lambda item: item[1]))
+    if build.kind == "windows":
+        registry_as_started(build, save=True)
 
 
 def stop_tests(build):
     if build.ready and build.kind == "windows":
-        subprocess.run([str(ROOT / "tools" / "wine-prefix.sh"), "stop", str(build.path)])
+        wine_prefix(build, "stop")
 
 
 def first_failure(build, factor):
@@ -590,6 +617,7 @@ def first_failure(build, factor):
     for program, seconds in build.times.items():
         timeout = max(10.0, factor * seconds)
         if program is None:
+            registry_as_started(build, save=False)
             result, output = run_group(windows_command(build, timeout), None, build.path)
             failed = re.search(r"#\d+: (\S+) \.*\s*\*+(\w+)", output)
             name = failed[1] if failed else "ctest"
