@@ -106,17 +106,14 @@ std::int32_t Resolve(RegKey root, const char* subkey, std::string* full) {
     return JoinPath(base, subkey, full);
 }
 
-// Creates every missing key on the path; returns 1 when the last one was missing.
-int MakeKeys(const std::string& path) {
-    int created = 0;
+// Creates every missing key on the path.
+void MakeKeys(const std::string& path) {
     std::size_t end = 0;
     while (end != std::string::npos && !path.empty()) {
         end = path.find('\\', end + 1);
         const std::string prefix = path.substr(0, end);
-        created = !KeyExists(prefix);
-        if (created) Registry().keys.push_back({prefix, {}, {}});
+        if (!KeyExists(prefix)) Registry().keys.push_back({prefix, {}, {}});
     }
-    return created;
 }
 
 RegKey AddHandle(const std::string& path, std::uint32_t access) {

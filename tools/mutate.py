@@ -12,8 +12,8 @@ the original's cannot be caught and counts as equivalent, as do those listed in
 tools/mutants-equivalent.txt. A mutant that survives gets a second chance in a tree with
 AddressSanitizer and UndefinedBehaviorSanitizer (build/mutate-asan), as the project's own
 native test run has them, and is then compiled in the Windows build, whose static_asserts
-hold the host records to their i686 layout. Prints a table per file and every mutant that survived, in the
-equivalent list's format.
+hold the host records to their i686 layout. Prints a table per file and every mutant that
+survived, in the equivalent list's format.
 
 Lines the native build does not compile (the DLL's entry point, the Windows platform table,
 the i686-only branches) are mutated in a Windows build of their own (build/mutate-win32,
@@ -590,7 +590,8 @@ def start_tests(build):
     if build.kind == "windows":
         if (build.path / "pristine-registry").exists():  # as an earlier run left it
             registry_as_started(build, save=False)
-        wine_prefix(build, "start")
+        else:
+            wine_prefix(build, "start")
         programs = [None]
     else:
         programs = [p for p in (build.path / "tests").glob("*_tests") if os.access(p, os.X_OK)]
