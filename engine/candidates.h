@@ -13,7 +13,8 @@
 #include <cstdint>
 #include <cstring>
 
-inline constexpr std::size_t kIndexSlots = 512; // a power of two, over three times kMaxMenuItems
+inline constexpr int kIndexBits = 9;
+inline constexpr std::size_t kIndexSlots = std::size_t{1} << kIndexBits; // over 3 x kMaxMenuItems
 
 // A word and its zero padding, as a node's word field holds it.
 struct PaddedWord {
@@ -58,15 +59,20 @@ inline constexpr std::uint32_t kHashLowFactor = 0x9E3779B1u;
 inline constexpr std::uint32_t kHashHighFactor = 0x85EBCA77u;
 
 // A hash of the 32 padded bytes: the four 8-byte groups folded by xor (a word of up to 8
-// bytes keeps all its bits), then each half of that times its own factor; the upper half
-// of the sum depends on every bit of the fold.
+// bytes keeps all its bits), then each 32-bit half of that times its own odd factor,
+// modulo 2^32, and summed. Each product is a bijection of its half whose top bits depend on
+// every bit of it, so the home slot is taken from the top bits (HomeSlot): words that
+// differ in one byte alone, wherever it is, spread over the table.
 inline std::uint32_t HashPaddedWord(const unsigned char* padded) {
     const std::uint64_t fold =
         Load64(padded) ^ Load64(padded + 8) ^ Load64(padded + 16) ^ Load64(padded + 24);
-    const std::uint64_t sum =
-        std::uint64_t{static_cast<std::uint32_t>(fold)} * kHashLowFactor +
-        std::uint64_t{static_cast<std::uint32_t>(fold >> 32)} * kHashHighFactor;
-    return static_cast<std::uint32_t>(sum >> 32);
+    return static_cast<std::uint32_t>(fold) * kHashLowFactor +
+           static_cast<std::uint32_t>(fold >> 32) * kHashHighFactor;
+}
+
+// The slot a word with this hash is looked for first: the hash's top kIndexBits bits.
+inline std::size_t HomeSlot(std::uint32_t hash) {
+    return hash >> (32 - kIndexBits);
 }
 
 // True when the two 32-byte padded words are equal.
@@ -81,7 +87,7 @@ inline bool SamePaddedWord(const unsigned char* a, const unsigned char* b) {
 // prefix and is longer, and synced the index. Returns false once the list is full.
 inline bool OfferCandidate(const PaddedWord& word) {
     const std::uint32_t hash = HashPaddedWord(word.bytes);
-    std::size_t at = hash & (kIndexSlots - 1);
+    std::size_t at = HomeSlot(hash);
     for (;;) {
         IndexSlot& slot = gCandidateIndex.slots[at];
         if (slot.node == nullptr) return AppendCandidate(word, slot, hash);
@@ -104,14 +110,14 @@ LEXAMUND_SSE2 inline std::uint32_t HashPaddedWord(__m128i low, __m128i high) {
     const __m128i factors =
         _mm_set_epi32(0, static_cast<int>(kHashHighFactor), 0, static_cast<int>(kHashLowFactor));
     const __m128i products = _mm_mul_epu32(spread, factors);
-    const __m128i sum = _mm_add_epi64(products, _mm_srli_si128(products, 8));
-    return static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_srli_epi64(sum, 32)));
+    const __m128i sum = _mm_add_epi32(products, _mm_srli_si128(products, 8));
+    return static_cast<std::uint32_t>(_mm_cvtsi128_si32(sum));
 }
 
 // OfferCandidate for the word whose 32 padded bytes are low and high.
 LEXAMUND_SSE2 inline bool OfferCandidate(__m128i low, __m128i high) {
     const std::uint32_t hash = HashPaddedWord(low, high);
-    std::size_t at = hash & (kIndexSlots - 1);
+    std::size_t at = HomeSlot(hash);
     for (;; at = (at + 1) & (kIndexSlots - 1)) {
         IndexSlot& slot = gCandidateIndex.slots[at];
         if (slot.node == nullptr) {

@@ -215,6 +215,93 @@ TEST_F(LineSearchPaths, AListThatFillsMidLine) {
     }
 }
 
+// ---- What the candidate index costs ----
+
+// Words that share their first `shared` bytes ('q' and a fixed stem) and differ in the
+// `tail` letters after them, each met twice, on lines of blank-separated words.
+struct WordFamily {
+    const char* name;
+    std::size_t shared, tail;
+    int distinct;
+};
+
+std::vector<std::string> FamilyLines(const WordFamily& family) {
+    const std::string stem =
+        std::string("qwertyuiopasdfghjklzxcvbnmqwerty").substr(0, family.shared);
+    std::vector<std::string> lines(1);
+    for (int k = 0; k < 2 * family.distinct; ++k) {
+        std::string word = stem;
+        for (std::size_t i = 0, n = k % family.distinct; i < family.tail; ++i, n /= 26)
+            word += static_cast<char>('a' + n % 26);
+        if (lines.back().size() + word.size() >= 1000) lines.emplace_back();
+        lines.back() += word + ' ';
+    }
+    return lines;
+}
+
+// What the index does for one listed word, each time the word is offered: the slots it
+// visits past the word's home slot, and the full-word comparisons (every slot on the way
+// whose hash equals the word's, and the word's own). The index only grows, so every offer
+// of a word walks the same slots.
+struct IndexCost {
+    int words = 0, probes = 0, maxProbes = 0, comparisons = 0;
+};
+
+IndexCost CostOfListedWords() {
+    IndexCost cost;
+    for (std::size_t at = 0; at < kIndexSlots; ++at) {
+        const IndexSlot& slot = gCandidateIndex.slots[at];
+        if (slot.node == nullptr) continue;
+        const std::size_t home = std::uint64_t{slot.hash} * kIndexSlots >> 32; // its share
+        const int probes = static_cast<int>((at - home) & (kIndexSlots - 1));
+        for (std::size_t k = home; k != at; k = (k + 1) & (kIndexSlots - 1))
+            cost.comparisons += gCandidateIndex.slots[k].hash == slot.hash;
+        ++cost.words;
+        cost.probes += probes;
+        cost.comparisons += 1;
+        cost.maxProbes = std::max(cost.maxProbes, probes);
+    }
+    return cost;
+}
+
+// Per listed word, the hash visits under half a slot past home on average and at most 2,
+// and compares one word: bounds with room, which a hash that collides (a constant, or one
+// that ignores some of the word's bytes) exceeds many times over on some family.
+constexpr int kMaxProbesPastHome = 8;
+constexpr double kMeanProbesPastHome = 1.0;
+constexpr double kMeanComparisons = 1.1;
+
+TEST_F(LineSearchPaths, IndexCostPerWordStaysFlatOnEveryPath) {
+    gSettings.numbers = 0;
+    const WordFamily families[] = {{"short words", 1, 2, 149},
+                                   {"distinct words", 1, 5, 400},
+                                   {"first 4 bytes alike", 4, 3, 149},
+                                   {"first 8 bytes alike", 8, 3, 149},
+                                   {"first 12 bytes alike", 12, 3, 149},
+                                   {"first 16 bytes alike", 16, 3, 149},
+                                   {"31 letters, the last differs", 30, 1, 26}};
+    char prefix[kPrefixSize] = "q";
+    LineSearch search;
+    for (const WordFamily& family : families) {
+        for (const NamedPath& path : Paths()) {
+            CandidateList = nullptr;
+            SyncCandidateIndex();
+            PrepareLineSearch(search, prefix);
+            for (const std::string& line : FamilyLines(family))
+                path.path(search, reinterpret_cast<const unsigned char*>(line.c_str()), line.size(),
+                          false);
+            const IndexCost cost = CostOfListedWords();
+            FreeCandidates();
+            CandidateList = nullptr;
+            const std::string where = std::string(family.name) + ", " + path.name;
+            ASSERT_EQ(cost.words, std::min(family.distinct, kMaxMenuItems)) << where;
+            EXPECT_LE(cost.maxProbes, kMaxProbesPastHome) << where;
+            EXPECT_LE(cost.probes, kMeanProbesPastHome * cost.words) << where;
+            EXPECT_LE(cost.comparisons, kMeanComparisons * cost.words) << where;
+        }
+    }
+}
+
 // ---- The cap on the path: LEXAMUND_SIMD ----
 
 // Sets the variable in this process's environment, or removes it (value null).
