@@ -3,8 +3,10 @@
 
 Makes mutants of the product code (engine/, shell/, platform/, host/: .cpp, .h, .inc), one
 small change each: a comparison changed, a constant moved by one, && for || and back, a
-condition negated, a statement deleted, a different return value, two arguments swapped;
-all of them, or a seeded sample of each file's. Each is built on an incremental build
+condition negated, a statement deleted, a different return value, two arguments swapped,
+an arithmetic, bitwise or shift operator changed, a compound assignment changed or made a
+plain one, ++ for -- and back, a unary ~ or ! removed; all of them, or a seeded sample of
+each file's (or of each operator's in a file). Each is built on an incremental build
 without sanitizers (build/mutate, Release at -O1), and the native test programs run against
 it, fastest first, each stopping at its first failure and within a time limit (a hang
 counts as caught). A mutant that does not build is counted apart; one whose object code is
@@ -29,6 +31,8 @@ should this one be killed outright. Run it from a clone when working in the same
     tools/mutate.py --files engine/menu.cpp shell/   # only these files
     tools/mutate.py --list --files engine/menu.cpp   # the mutants, without running them
     tools/mutate.py --mutants survivors.txt          # only these (a run's survivors, say)
+    tools/mutate.py --operators bitwise shift --sample 10 --by-operator   # 10 of each kind
+    tools/mutate.py --check-list                     # the equivalent list against today's code
 """
 
 import argparse
@@ -385,9 +389,77 @@ def is_call_context(masked, start):
     return word is None or word[1] in ("return", "else", "case", "do")
 
 
+# Binary operators stand between blanks, as clang-format writes them; a pointer's or a
+# reference's '*' or '&' sticks to its type, and a unary '-', '!' or '~' to its operand.
+ARITHMETIC = re.compile(r"(?<=\s)([-+*/%])(?=\s)")
+ARITHMETIC_CHANGES = {"+": ("-",), "-": ("+",), "*": ("/",), "/": ("*",), "%": ("/",)}
+BITWISE = re.compile(r"(?<=\s)([&|^])(?=\s)")
+BITWISE_CHANGES = {"&": ("|", "^"), "|": ("&", "^"), "^": ("|", "&")}
+SHIFT = re.compile(r"(?<=\s)(<<|>>)(?=\s)")
+COMPOUND = re.compile(r"(?<=\s)(\+=|-=|\|=|&=|\^=|<<=|>>=)(?=\s)")
+COMPOUND_CHANGES = {"+=": ("-=",), "-=": ("+=",), "|=": ("&=", "^="), "&=": ("|=",),
+                    "^=": ("|=", "&="), "<<=": (">>=",), ">>=": ("<<=",)}
+INCREMENT = re.compile(r"\+\+|--")
+UNARY = re.compile(r"[~!](?!=)")
+
+
+def arithmetic(text, masked, chars):
+    for match in ARITHMETIC.finditer(masked):
+        for other in ARITHMETIC_CHANGES[match[1]]:
+            yield match.start(), match.end(), other
+
+
+def bitwise(text, masked, chars):
+    for match in BITWISE.finditer(masked):
+        for other in BITWISE_CHANGES[match[1]]:
+            yield match.start(), match.end(), other
+
+
+def shifts(text, masked, chars):
+    for match in SHIFT.finditer(masked):
+        yield match.start(), match.end(), "<<" if match[1] == ">>" else ">>"
+
+
+def compound(text, masked, chars):
+    """Each compound assignment made another, and made a plain assignment."""
+    for match in COMPOUND.finditer(masked):
+        for other in COMPOUND_CHANGES[match[1]] + ("=",):
+            yield match.start(), match.end(), other
+
+
+def increments(text, masked, chars):
+    for match in INCREMENT.finditer(masked):
+        yield match.start(), match.end(), "--" if match[0] == "++" else "++"
+
+
+def unary(text, masked, chars):
+    """A '~' or '!' removed, except a '!' that negates a whole if, while or for condition,
+    which the negation operator's mutant already undoes."""
+    whole = {start for start, end, _ in negations(text, masked, chars)
+             if masked[start] == "!" and operand_end(masked, start + 1) >= end}
+    for match in UNARY.finditer(masked):
+        if match.start() not in whole:
+            yield match.start(), match.end(), ""
+
+
+def operand_end(masked, start):
+    """Where the unary operand that begins at start ends: a bracket, or a run of names,
+    calls, indexes and member accesses."""
+    k = start
+    while k < len(masked):
+        if masked[k] in "([":
+            k = matching_paren(masked, k) + 1
+        elif re.match(r"[\w.]|->|::", masked[k:k + 2]):
+            k += 2 if masked[k] in "-:" else 1
+        else:
+            break
+    return len(masked[:k].rstrip())
+
+
 OPERATORS = {"comparison": comparisons, "constant": constants, "logical": logicals,
              "negation": negations, "deletion": deletions, "return": returns,
-             "swap": swaps}
+             "swap": swaps, "arithmetic": arithmetic, "bitwise": bitwise, "shift": shifts,
+             "compound": compound, "increment": increments, "unary": unary}
 
 
 # ---- Making the mutants ----
@@ -487,9 +559,11 @@ def configure(build):
                    stdout=subprocess.DEVNULL)
 
 
-def build_tree(build, jobs):
-    """True when the build succeeded; the build's output is kept in build.output."""
+def build_tree(build, jobs, target=None):
+    """True when the build (of target alone, if given) succeeded; the build's output is kept
+    in build.output."""
     command = ["cmake", "--build", str(build.path), "-j", str(jobs)]
+    command += ["--target", target] if target else []
     result, build.output = run_group(command, BUILD_TIMEOUT, ROOT)
     return result == "pass"
 
@@ -650,7 +724,7 @@ def restore_leftovers(build):
                   file=sys.stderr)
 
 
-def build_mutant(mutant, build, jobs):
+def build_mutant(mutant, build, jobs, target=None):
     """Builds with the mutant in its file; the file is restored before this returns."""
     source = ROOT / mutant.path
     original = source.read_bytes()
@@ -659,7 +733,7 @@ def build_mutant(mutant, build, jobs):
     copy.write_bytes(original)
     try:
         source.write_text(apply(mutant))
-        return build_tree(build, jobs)
+        return build_tree(build, jobs, target)
     finally:
         source.write_bytes(original)
         copy.unlink()
@@ -699,6 +773,53 @@ def read_equivalents(path, need_reason=True):
             sys.exit(f"mutate: {path.name}: an entry of {file} gives no reason")
         listed[(file, normalize(before), normalize(after))] = reason
     return listed
+
+
+def listed_lines(path):
+    """The line each entry of the equivalent list names, by key."""
+    lines = {}
+    for block in re.split(r"\n\s*\n", path.read_text()):
+        rows = [row.strip() for row in block.splitlines()]
+        rows = [row for row in rows if row and not row.startswith("#")]
+        head = re.match(r"([^\s:]+):(\d+)", rows[0]) if rows else None
+        if head:
+            before = "\n".join(row[2:] for row in rows if row.startswith("- "))
+            after = "\n".join(row[2:] for row in rows if row.startswith("+ "))
+            lines[(head[1], normalize(before), normalize(after))] = int(head[2])
+    return lines
+
+
+def check_list(listed, builds, jobs):
+    """Reports each entry of the equivalent list that matches no mutant made today, names a
+    line the mutant is no longer on, or whose mutant does not build (then it is no mutant
+    at all). Builds only the plug-in's code, in the tree that compiles the line. Returns
+    the number of entries reported."""
+    made = {}
+    active = native_lines(builds["native"])
+    for path in product_files():
+        for mutant in mutants_of(path):
+            if mutant.line not in active.get(str(ROOT / mutant.path), set()):
+                mutant.kind = "windows"
+            made.setdefault(mutant.key(), []).append(mutant)
+    lines, faults = listed_lines(EQUIVALENT_LIST), 0
+    targets = {"native": "lexamund", "windows": "Lexamund"}
+    for key in listed:
+        found = made.get(key, [])
+        if not found:
+            faults += 1
+            print(f"Listed as equivalent but no longer made: {key[0]}\n  - {key[1]}\n")
+            continue
+        if lines.get(key) not in [m.line for m in found]:
+            faults += 1
+            print(f"Listed on line {lines.get(key)}, now on line {found[0].line}:\n"
+                  f"{block_of(found[0])}\n")
+        build = builds[found[0].kind]
+        make_built(build, jobs)
+        if not build_mutant(found[0], build, jobs, targets[found[0].kind]):
+            faults += 1
+            print(f"Listed as equivalent but does not build:\n{block_of(found[0])}\n")
+    print(f"{len(listed)} entries checked, {faults} to correct")
+    return faults
 
 
 def block_of(mutant):
@@ -756,6 +877,8 @@ def report(run, listed, selection, seconds, verbose):
     for mutant in run:
         if mutant.outcome == "killed" and mutant.key() in listed:
             print(f"Listed as equivalent but killed ({mutant.detail}):\n{block_of(mutant)}\n")
+        if mutant.outcome == "compile error" and mutant.key() in listed:
+            print(f"Listed as equivalent but does not build:\n{block_of(mutant)}\n")
     if not selection:
         made = {m.key() for m in run}
         for key in listed:
@@ -769,15 +892,23 @@ def report(run, listed, selection, seconds, verbose):
 # ---- The run ----
 
 
-def select(mutants_by_file, sample, seed):
-    """A seeded sample of at most sample mutants of each file, or all of them."""
+def select(mutants_by_file, sample, seed, by_operator=False):
+    """A seeded sample of at most sample mutants of each file (of each file's operator, with
+    by_operator), or all of them."""
     chosen = []
     for path, mutants in mutants_by_file.items():
-        if sample and len(mutants) > sample:
-            picked = random.Random(f"{seed}:{path}").sample(range(len(mutants)), sample)
-            mutants = [mutants[k] for k in sorted(picked)]
-        chosen.extend(mutants)
-    return chosen
+        groups = {"": mutants}
+        if by_operator:
+            groups = {}
+            for mutant in mutants:
+                groups.setdefault(mutant.operator, []).append(mutant)
+        for name, group in groups.items():
+            if sample and len(group) > sample:
+                rounds = random.Random(f"{seed}:{path}" + (f":{name}" if name else ""))
+                picked = rounds.sample(range(len(group)), sample)
+                group = [group[k] for k in sorted(picked)]
+            chosen.extend(group)
+    return sorted(chosen, key=lambda m: (m.path, m.start, m.end))
 
 
 def make_built(build, jobs):
@@ -889,6 +1020,13 @@ def parse_arguments():
                         help="only these files (paths, folders or globs)")
     parser.add_argument("--sample", type=int, metavar="N", help="at most N mutants per file")
     parser.add_argument("--seed", default="0", help="the sample's seed (default 0)")
+    parser.add_argument("--operators", nargs="+", choices=list(OPERATORS), metavar="NAME",
+                        help="only these operators: " + ", ".join(OPERATORS))
+    parser.add_argument("--by-operator", action="store_true",
+                        help="--sample takes at most N mutants of each operator of a file")
+    parser.add_argument("--check-list", action="store_true",
+                        help="check the equivalent list: entries no mutant matches any more, "
+                             "entries whose line moved, entries whose mutant does not build")
     parser.add_argument("--list", action="store_true", help="list the mutants, run nothing")
     parser.add_argument("--mutants", metavar="FILE",
                         help="only the mutants FILE lists, as the survivors are printed")
@@ -911,8 +1049,9 @@ def make_mutants(arguments, native):
     by_file = {}
     for path in product_files():
         if wanted(path, arguments.files):
-            by_file[path] = mutants_of(path)
-    chosen = select(by_file, arguments.sample, arguments.seed)
+            by_file[path] = [m for m in mutants_of(path)
+                             if not arguments.operators or m.operator in arguments.operators]
+    chosen = select(by_file, arguments.sample, arguments.seed, arguments.by_operator)
     if arguments.mutants:
         named = read_equivalents(Path(arguments.mutants), need_reason=False)
         chosen = [m for m in chosen if m.key() in named]
@@ -938,6 +1077,14 @@ def main():
     for build in builds.values():
         restore_leftovers(build)
     configure(builds["native"])
+    if arguments.check_list:
+        try:
+            return 1 if check_list(read_equivalents(EQUIVALENT_LIST), builds,
+                                   arguments.jobs) else 0
+        finally:
+            for build in builds.values():
+                if build.built:  # leave the tree built from the unmutated sources
+                    build_tree(build, arguments.jobs)
     chosen, made = make_mutants(arguments, builds["native"])
     if arguments.list:
         for mutant in chosen:
