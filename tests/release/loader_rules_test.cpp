@@ -332,21 +332,35 @@ TEST(StackCheckFailure, EndsTheProcessAtOnce) {
 
 // ---- The stack canary's seed ----
 
-std::uintptr_t gSeed = 0; // what the five sources give: the system time gSeed, the rest zero
+// The seven 32-bit values the five sources give, and the canary attach makes of them.
+struct SeedRow {
+    DWORD timeLow, timeHigh, thread, process, ticks, counterLow, counterHigh;
+    std::uintptr_t canary;
+};
+SeedRow gSources = {}; // what the hooked sources give
 
-void WINAPI SeedAsTime(FILETIME* now) {
-    *now = {static_cast<DWORD>(gSeed), 0};
+void WINAPI TimeSource(FILETIME* now) {
+    *now = {gSources.timeLow, gSources.timeHigh};
 }
-DWORD WINAPI ZeroSource() {
-    return 0;
+DWORD WINAPI ThreadSource() {
+    return gSources.thread;
 }
-BOOL WINAPI ZeroCounter(LARGE_INTEGER* counter) {
-    counter->QuadPart = 0;
+DWORD WINAPI ProcessSource() {
+    return gSources.process;
+}
+DWORD WINAPI TickSource() {
+    return gSources.ticks;
+}
+BOOL WINAPI CounterSource(LARGE_INTEGER* counter) {
+    counter->LowPart = gSources.counterLow;
+    counter->HighPart = static_cast<LONG>(gSources.counterHigh);
     return TRUE;
 }
 
-// Attach keeps the seed its sources give, but mends the built-in canary and a zero high
-// half (which a string copy could forge), as Microsoft's run-time mends its cookie.
+// Attach makes the canary the exclusive or of all seven values, but mends the built-in
+// canary (to its successor) and a zero high half (which a string copy could forge), as
+// Microsoft's run-time mends its cookie. The values share bits, so that mixing any two
+// with | or & instead of ^ gives another canary.
 TEST(StackCanary, SeededAtAttachAndNeverWeak) {
     HMODULE dll = LoadLibraryA(Env("LEXAMUND_DLL").c_str());
     const std::string listing = Env("LEXAMUND_SYMBOLS");
@@ -357,20 +371,28 @@ TEST(StackCanary, SeededAtAttachAndNeverWeak) {
     ASSERT_TRUE(canary != nullptr && entry != nullptr) << "no DLL, canary or entry point";
     for (const auto& [name, source] :
          {std::pair<const char*, void*>{"GetSystemTimeAsFileTime",
-                                        reinterpret_cast<void*>(&SeedAsTime)},
-          {"GetCurrentThreadId", reinterpret_cast<void*>(&ZeroSource)},
-          {"GetCurrentProcessId", reinterpret_cast<void*>(&ZeroSource)},
-          {"GetTickCount", reinterpret_cast<void*>(&ZeroSource)},
-          {"QueryPerformanceCounter", reinterpret_cast<void*>(&ZeroCounter)}})
+                                        reinterpret_cast<void*>(&TimeSource)},
+          {"GetCurrentThreadId", reinterpret_cast<void*>(&ThreadSource)},
+          {"GetCurrentProcessId", reinterpret_cast<void*>(&ProcessSource)},
+          {"GetTickCount", reinterpret_cast<void*>(&TickSource)},
+          {"QueryPerformanceCounter", reinterpret_cast<void*>(&CounterSource)}})
         ASSERT_NE(HookImport(dll, "KERNEL32.dll", name, source), nullptr) << name;
-    const std::pair<std::uintptr_t, std::uintptr_t> seeds[] = {{0x12345678u, 0x12345678u},
-                                                               {0xBB40E64Eu, 0xBB40E64Fu},
-                                                               {0x1234u, 0x57351234u},
-                                                               {0, 0x47110000u}};
-    for (const auto& [seed, expected] : seeds) {
-        gSeed = seed;
+    const SeedRow rows[] = {
+        // time low, time high, thread, process, ticks, counter low, counter high: canary
+        {0xF0F0F0F0, 0xFF00FF00, 0x0FF00FF0, 0x3C3C3C3C, 0xAAAA5555, 0x12345678, 0x87654321,
+         0x03C77C30},
+        // The exclusive or is the built-in canary.
+        {0x01D7A2B3, 0x0128ADBC, 0x00001A2C, 0x0F0F1AD3, 0x0A3B4C5D, 0x5E6F7081, 0xE0E4D562,
+         0xBB40E64F},
+        // The exclusive or has a zero high half: 0x1234, then 0.
+        {0xDEADBEEF, 0x0BADF00D, 0x00000FF0, 0x00000F0F, 0x12345678, 0x00C0FFEE, 0xC7F4F5BF,
+         0x57351234},
+        {0x9E3779B9, 0x7F4A7C15, 0x00000ABC, 0x00000ABC, 0x0000FFFF, 0x9E3779B9, 0x7F4A83EA,
+         0x47110000}};
+    for (const SeedRow& row : rows) {
+        gSources = row;
         ASSERT_TRUE(entry(dll, DLL_PROCESS_ATTACH, nullptr));
-        EXPECT_EQ(*canary, expected) << "seed " << seed;
+        EXPECT_EQ(*canary, row.canary) << "sources from time low 0x" << std::hex << row.timeLow;
     }
     FreeLibrary(dll);
 }
