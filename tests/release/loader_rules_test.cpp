@@ -5,7 +5,8 @@
 // directly or through a run-time's helper, and may do no work at detach. Every function the
 // system DLLs export is routed through a counting thunk before the DLL loads, so each call
 // it makes at load and unload is seen. A failed stack check is run in a child process: it
-// must end with STATUS_STACK_BUFFER_OVERRUN, run no exception handler and print nothing.
+// must end with STATUS_STACK_BUFFER_OVERRUN, run no exception handler and print nothing, and
+// reach a debugger only through the fast fail.
 //
 // Environment: LEXAMUND_DLL (the shipped DLL), LEXAMUND_SYMBOLS (the build copy's
 // symbols, as nm prints them) and LEXAMUND_GCC_RUNTIME (the gcc run-time DLL).
@@ -32,6 +33,8 @@ namespace {
 constexpr DWORD kStackBufferOverrun = 0xC0000409;
 constexpr DWORD kChildWaitMs = 60000; // a child that has not ended by then hangs
 constexpr int kReturnedStatus = 7;
+constexpr DWORD kWow64Breakpoint = 0x4000001F; // STATUS_WX86_BREAKPOINT, the loader's under WOW64
+constexpr std::size_t kExceptionTextSize = 64;
 constexpr const char* kFailArgument = "--fail-stack-check";
 constexpr const char* kNoFastFailArgument = "--without-fast-fail";
 
@@ -283,11 +286,16 @@ struct ChildResult {
     std::string output; // stdout and stderr together
 };
 
+// The command line that runs this program with argument.
+std::string ChildCommand(const std::string& argument) {
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    return "\"" + std::string(self) + "\" " + argument;
+}
+
 // Runs this program with argument, collecting its output and its exit status.
 ChildResult RunChild(const std::string& argument) {
     ChildResult result;
-    char self[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, self, MAX_PATH);
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
     HANDLE readEnd = nullptr, writeEnd = nullptr;
     if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return result;
@@ -298,7 +306,7 @@ ChildResult RunChild(const std::string& argument) {
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     startup.hStdOutput = writeEnd;
     startup.hStdError = writeEnd;
-    std::string command = "\"" + std::string(self) + "\" " + argument;
+    std::string command = ChildCommand(argument);
     PROCESS_INFORMATION process = {};
     const BOOL started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
                                         nullptr, &startup, &process);
@@ -328,6 +336,62 @@ TEST(StackCheckFailure, EndsTheProcessAtOnce) {
             << argument << ": exit status 0x" << std::hex << child.status;
         EXPECT_EQ(child.output, "") << argument;
     }
+}
+
+// One debug event of a child: the exception it reports past the loader's breakpoint, as
+// "code chance first-parameter; ", or nothing. Closes the file handles the event hands
+// over, and sets how the debugger answers: an exception is passed back unhandled.
+std::string TakeDebugEvent(const DEBUG_EVENT& event, DWORD* answer) {
+    *answer = DBG_CONTINUE;
+    if (event.dwDebugEventCode == CREATE_PROCESS_DEBUG_EVENT)
+        CloseHandle(event.u.CreateProcessInfo.hFile);
+    if (event.dwDebugEventCode == LOAD_DLL_DEBUG_EVENT) CloseHandle(event.u.LoadDll.hFile);
+    const EXCEPTION_DEBUG_INFO& exception = event.u.Exception;
+    const DWORD code = exception.ExceptionRecord.ExceptionCode;
+    if (event.dwDebugEventCode != EXCEPTION_DEBUG_EVENT || code == EXCEPTION_BREAKPOINT ||
+        code == kWow64Breakpoint)
+        return "";
+    *answer = DBG_EXCEPTION_NOT_HANDLED;
+    char text[kExceptionTextSize];
+    std::snprintf(text, sizeof text, "%lx %s %lx; ", code,
+                  exception.dwFirstChance ? "first" : "last",
+                  exception.ExceptionRecord.ExceptionInformation[0]);
+    return text;
+}
+
+// Runs this program with argument as its debugger: the exceptions reported to the debugger
+// (see TakeDebugEvent), then "no exit" if the child did not end.
+std::string ExceptionsSeenByDebugger(const std::string& argument) {
+    std::string command = ChildCommand(argument);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, DEBUG_ONLY_THIS_PROCESS,
+                        nullptr, nullptr, &startup, &process))
+        return "not started";
+    std::string seen;
+    bool exited = false;
+    DEBUG_EVENT event = {};
+    while (!exited && WaitForDebugEvent(&event, kChildWaitMs)) {
+        DWORD answer = DBG_CONTINUE;
+        seen += TakeDebugEvent(event, &answer);
+        ContinueDebugEvent(event.dwProcessId, event.dwThreadId, answer);
+        exited = event.dwDebugEventCode == EXIT_PROCESS_DEBUG_EVENT;
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return exited ? seen : seen + "no exit";
+}
+
+// Only a fast fail reaches an attached debugger, and on Windows 8 and later Windows Error
+// Reporting, so that the user gets a crash report: the system reports it as a last-chance
+// STATUS_STACK_BUFFER_OVERRUN carrying the fast fail's code. TerminateProcess reports none.
+TEST(StackCheckFailure, OnlyTheFastFailReachesADebugger) {
+    const std::pair<std::string, const char*> runs[] = {
+        {kFailArgument, "c0000409 last 2; "},
+        {std::string(kFailArgument) + " " + kNoFastFailArgument, ""}};
+    for (const auto& [argument, expected] : runs)
+        EXPECT_EQ(ExceptionsSeenByDebugger(argument), expected) << argument;
 }
 
 // ---- The stack canary's seed ----
