@@ -30,8 +30,8 @@ extern "C" {
 std::uintptr_t __stack_chk_guard = kDefaultGuard;
 
 // Called by a function whose canary changed: its stack is smashed, so end the process at
-// once, printing nothing and running no handler. A fast fail where the system has it
-// (the system does not even raise an exception), else TerminateProcess with its status.
+// once, printing nothing and running no handler. A fast fail where the system has it (it
+// reaches only a debugger and the system's crash report), else TerminateProcess.
 [[noreturn]] __attribute__((no_stack_protector)) void __stack_chk_fail() {
     if (IsProcessorFeaturePresent(kFastFailAvailable)) {
         __asm__ volatile("int $0x29" : : "c"(kFastFailStackCookie) : "memory");

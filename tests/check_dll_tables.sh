@@ -7,8 +7,10 @@
 # from anything but Windows system DLLs (a run-time DLL such as libstdc++, libgcc,
 # libwinpthread or libssp would be missing on the user's machine), or when it gives up
 # ASLR or DEP: the DYNAMIC_BASE and NX_COMPAT characteristics and the relocations that let
-# the loader move the image; or when it has thread-local storage, whose callbacks would run
-# under the loader lock. It also holds the DLL to the oldest Windows it claims: the
+# the loader move the image; or the NO_SEH characteristic, without which the system would
+# run an exception handler in the DLL that a smashed stack names; or when a section is both
+# writable and executable, or writable and shared between processes; or when it has
+# thread-local storage, whose callbacks would run under the loader lock. It also holds the DLL to the oldest Windows it claims: the
 # imported functions must be exactly those of the IMPORTS list, which may name no Windows
 # later than that one, and the image may ask for no later system version.
 set -u
@@ -84,9 +86,17 @@ flags=$(printf '%s\n' "$dump" | awk '
     /^DllCharacteristics/ { inside = 1; next }
     inside && /^[ \t]+[A-Z_]+[ \t]*$/ { print $1; next }
     { inside = 0 }')
-for flag in DYNAMIC_BASE NX_COMPAT; do
+for flag in DYNAMIC_BASE NX_COMPAT NO_SEH; do
     printf '%s\n' "$flags" | grep -qx "$flag" || { echo "characteristic missing: $flag"; status=1; }
 done
+# Each section's flags follow its line in objdump -h: a section lacks READONLY when it is
+# writable (IMAGE_SCN_MEM_WRITE), shows CODE when executable and SHARED when shared.
+sections=$("$objdump" -h "$dll") || { echo "cannot read the section table"; status=1; }
+printf '%s\n' "$sections" | awk '
+    /^ *[0-9]+ / { name = $2; next }
+    name != "" && !/READONLY/ && /CODE/ { print "writable and executable section: " name }
+    name != "" && !/READONLY/ && /SHARED/ { print "writable section shared by processes: " name }
+    { name = "" }' | grep . && status=1
 # Thread-local storage would bring TLS callbacks, run by the loader under its lock.
 tlsSize=$(printf '%s\n' "$dump" | awk '/Thread Storage Directory/ { print $4 }')
 case "$tlsSize" in

@@ -5,7 +5,8 @@
 // directly or through a run-time's helper, and may do no work at detach. Every function the
 // system DLLs export is routed through a counting thunk before the DLL loads, so each call
 // it makes at load and unload is seen. A failed stack check is run in a child process: it
-// must end with STATUS_STACK_BUFFER_OVERRUN, run no exception handler and print nothing.
+// must end with STATUS_STACK_BUFFER_OVERRUN, run no exception handler and print nothing, and
+// reach a debugger only through the fast fail.
 //
 // Environment: LEXAMUND_DLL (the shipped DLL), LEXAMUND_SYMBOLS (the build copy's
 // symbols, as nm prints them) and LEXAMUND_GCC_RUNTIME (the gcc run-time DLL).
@@ -32,6 +33,8 @@ namespace {
 constexpr DWORD kStackBufferOverrun = 0xC0000409;
 constexpr DWORD kChildWaitMs = 60000; // a child that has not ended by then hangs
 constexpr int kReturnedStatus = 7;
+constexpr DWORD kWow64Breakpoint = 0x4000001F; // STATUS_WX86_BREAKPOINT, the loader's under WOW64
+constexpr std::size_t kExceptionTextSize = 64;
 constexpr const char* kFailArgument = "--fail-stack-check";
 constexpr const char* kNoFastFailArgument = "--without-fast-fail";
 
@@ -283,11 +286,16 @@ struct ChildResult {
     std::string output; // stdout and stderr together
 };
 
+// The command line that runs this program with argument.
+std::string ChildCommand(const std::string& argument) {
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    return "\"" + std::string(self) + "\" " + argument;
+}
+
 // Runs this program with argument, collecting its output and its exit status.
 ChildResult RunChild(const std::string& argument) {
     ChildResult result;
-    char self[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, self, MAX_PATH);
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
     HANDLE readEnd = nullptr, writeEnd = nullptr;
     if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return result;
@@ -298,7 +306,7 @@ ChildResult RunChild(const std::string& argument) {
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     startup.hStdOutput = writeEnd;
     startup.hStdError = writeEnd;
-    std::string command = "\"" + std::string(self) + "\" " + argument;
+    std::string command = ChildCommand(argument);
     PROCESS_INFORMATION process = {};
     const BOOL started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
                                         nullptr, &startup, &process);
@@ -330,23 +338,93 @@ TEST(StackCheckFailure, EndsTheProcessAtOnce) {
     }
 }
 
+// One debug event of a child: the exception it reports past the loader's breakpoint, as
+// "code chance first-parameter; ", or nothing. Closes the file handles the event hands
+// over, and sets how the debugger answers: an exception is passed back unhandled.
+std::string TakeDebugEvent(const DEBUG_EVENT& event, DWORD* answer) {
+    *answer = DBG_CONTINUE;
+    if (event.dwDebugEventCode == CREATE_PROCESS_DEBUG_EVENT)
+        CloseHandle(event.u.CreateProcessInfo.hFile);
+    if (event.dwDebugEventCode == LOAD_DLL_DEBUG_EVENT) CloseHandle(event.u.LoadDll.hFile);
+    const EXCEPTION_DEBUG_INFO& exception = event.u.Exception;
+    const DWORD code = exception.ExceptionRecord.ExceptionCode;
+    if (event.dwDebugEventCode != EXCEPTION_DEBUG_EVENT || code == EXCEPTION_BREAKPOINT ||
+        code == kWow64Breakpoint)
+        return "";
+    *answer = DBG_EXCEPTION_NOT_HANDLED;
+    char text[kExceptionTextSize];
+    std::snprintf(text, sizeof text, "%lx %s %lx; ", code,
+                  exception.dwFirstChance ? "first" : "last",
+                  exception.ExceptionRecord.ExceptionInformation[0]);
+    return text;
+}
+
+// Runs this program with argument as its debugger: the exceptions reported to the debugger
+// (see TakeDebugEvent), then "no exit" if the child did not end.
+std::string ExceptionsSeenByDebugger(const std::string& argument) {
+    std::string command = ChildCommand(argument);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, DEBUG_ONLY_THIS_PROCESS,
+                        nullptr, nullptr, &startup, &process))
+        return "not started";
+    std::string seen;
+    bool exited = false;
+    DEBUG_EVENT event = {};
+    while (!exited && WaitForDebugEvent(&event, kChildWaitMs)) {
+        DWORD answer = DBG_CONTINUE;
+        seen += TakeDebugEvent(event, &answer);
+        ContinueDebugEvent(event.dwProcessId, event.dwThreadId, answer);
+        exited = event.dwDebugEventCode == EXIT_PROCESS_DEBUG_EVENT;
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return exited ? seen : seen + "no exit";
+}
+
+// Only a fast fail reaches an attached debugger, and on Windows 8 and later Windows Error
+// Reporting, so that the user gets a crash report: the system reports it as a last-chance
+// STATUS_STACK_BUFFER_OVERRUN carrying the fast fail's code. TerminateProcess reports none.
+TEST(StackCheckFailure, OnlyTheFastFailReachesADebugger) {
+    const std::pair<std::string, const char*> runs[] = {
+        {kFailArgument, "c0000409 last 2; "},
+        {std::string(kFailArgument) + " " + kNoFastFailArgument, ""}};
+    for (const auto& [argument, expected] : runs)
+        EXPECT_EQ(ExceptionsSeenByDebugger(argument), expected) << argument;
+}
+
 // ---- The stack canary's seed ----
 
-std::uintptr_t gSeed = 0; // what the five sources give: the system time gSeed, the rest zero
+// The seven 32-bit values the five sources give, and the canary attach makes of them.
+struct SeedRow {
+    DWORD timeLow, timeHigh, thread, process, ticks, counterLow, counterHigh;
+    std::uintptr_t canary;
+};
+SeedRow gSources = {}; // what the hooked sources give
 
-void WINAPI SeedAsTime(FILETIME* now) {
-    *now = {static_cast<DWORD>(gSeed), 0};
+void WINAPI TimeSource(FILETIME* now) {
+    *now = {gSources.timeLow, gSources.timeHigh};
 }
-DWORD WINAPI ZeroSource() {
-    return 0;
+DWORD WINAPI ThreadSource() {
+    return gSources.thread;
 }
-BOOL WINAPI ZeroCounter(LARGE_INTEGER* counter) {
-    counter->QuadPart = 0;
+DWORD WINAPI ProcessSource() {
+    return gSources.process;
+}
+DWORD WINAPI TickSource() {
+    return gSources.ticks;
+}
+BOOL WINAPI CounterSource(LARGE_INTEGER* counter) {
+    counter->LowPart = gSources.counterLow;
+    counter->HighPart = static_cast<LONG>(gSources.counterHigh);
     return TRUE;
 }
 
-// Attach keeps the seed its sources give, but mends the built-in canary and a zero high
-// half (which a string copy could forge), as Microsoft's run-time mends its cookie.
+// Attach makes the canary the exclusive or of all seven values, but mends the built-in
+// canary (to its successor) and a zero high half (which a string copy could forge), as
+// Microsoft's run-time mends its cookie. The values share bits, so that mixing any two
+// with | or & instead of ^ gives another canary.
 TEST(StackCanary, SeededAtAttachAndNeverWeak) {
     HMODULE dll = LoadLibraryA(Env("LEXAMUND_DLL").c_str());
     const std::string listing = Env("LEXAMUND_SYMBOLS");
@@ -357,20 +435,28 @@ TEST(StackCanary, SeededAtAttachAndNeverWeak) {
     ASSERT_TRUE(canary != nullptr && entry != nullptr) << "no DLL, canary or entry point";
     for (const auto& [name, source] :
          {std::pair<const char*, void*>{"GetSystemTimeAsFileTime",
-                                        reinterpret_cast<void*>(&SeedAsTime)},
-          {"GetCurrentThreadId", reinterpret_cast<void*>(&ZeroSource)},
-          {"GetCurrentProcessId", reinterpret_cast<void*>(&ZeroSource)},
-          {"GetTickCount", reinterpret_cast<void*>(&ZeroSource)},
-          {"QueryPerformanceCounter", reinterpret_cast<void*>(&ZeroCounter)}})
+                                        reinterpret_cast<void*>(&TimeSource)},
+          {"GetCurrentThreadId", reinterpret_cast<void*>(&ThreadSource)},
+          {"GetCurrentProcessId", reinterpret_cast<void*>(&ProcessSource)},
+          {"GetTickCount", reinterpret_cast<void*>(&TickSource)},
+          {"QueryPerformanceCounter", reinterpret_cast<void*>(&CounterSource)}})
         ASSERT_NE(HookImport(dll, "KERNEL32.dll", name, source), nullptr) << name;
-    const std::pair<std::uintptr_t, std::uintptr_t> seeds[] = {{0x12345678u, 0x12345678u},
-                                                               {0xBB40E64Eu, 0xBB40E64Fu},
-                                                               {0x1234u, 0x57351234u},
-                                                               {0, 0x47110000u}};
-    for (const auto& [seed, expected] : seeds) {
-        gSeed = seed;
+    const SeedRow rows[] = {
+        // time low, time high, thread, process, ticks, counter low, counter high: canary
+        {0xF0F0F0F0, 0xFF00FF00, 0x0FF00FF0, 0x3C3C3C3C, 0xAAAA5555, 0x12345678, 0x87654321,
+         0x03C77C30},
+        // The exclusive or is the built-in canary.
+        {0x01D7A2B3, 0x0128ADBC, 0x00001A2C, 0x0F0F1AD3, 0x0A3B4C5D, 0x5E6F7081, 0xE0E4D562,
+         0xBB40E64F},
+        // The exclusive or has a zero high half: 0x1234, then 0.
+        {0xDEADBEEF, 0x0BADF00D, 0x00000FF0, 0x00000F0F, 0x12345678, 0x00C0FFEE, 0xC7F4F5BF,
+         0x57351234},
+        {0x9E3779B9, 0x7F4A7C15, 0x00000ABC, 0x00000ABC, 0x0000FFFF, 0x9E3779B9, 0x7F4A83EA,
+         0x47110000}};
+    for (const SeedRow& row : rows) {
+        gSources = row;
         ASSERT_TRUE(entry(dll, DLL_PROCESS_ATTACH, nullptr));
-        EXPECT_EQ(*canary, expected) << "seed " << seed;
+        EXPECT_EQ(*canary, row.canary) << "sources from time low 0x" << std::hex << row.timeLow;
     }
     FreeLibrary(dll);
 }
