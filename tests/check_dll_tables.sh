@@ -10,9 +10,10 @@
 # the loader move the image; or the NO_SEH characteristic, without which the system would
 # run an exception handler in the DLL that a smashed stack names; or when a section is both
 # writable and executable, or writable and shared between processes; or when it has
-# thread-local storage, whose callbacks would run under the loader lock. It also holds the DLL to the oldest Windows it claims: the
-# imported functions must be exactly those of the IMPORTS list, which may name no Windows
-# later than that one, and the image may ask for no later system version.
+# thread-local storage, whose callbacks would run under the loader lock. It also holds the
+# DLL to the oldest Windows it claims: the imported functions must be exactly those of the
+# IMPORTS list, which may name no Windows later than that one, and the image may ask for no
+# later system version.
 set -u
 dll=$1
 objdump=${2:-i686-w64-mingw32-objdump}
