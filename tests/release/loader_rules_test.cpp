@@ -290,7 +290,7 @@ struct ChildResult {
 std::string ChildCommand(const std::string& argument) {
     char self[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, self, MAX_PATH);
-    return "\"" + std::string(self) + "\" " + argument;
+    return std::string(1, '"').append(self).append("\" ").append(argument);
 }
 
 // Runs this program with argument, collecting its output and its exit status.
