@@ -157,6 +157,14 @@ TEST(FormatCount, MatchesTheCLibraryOverEveryFlagWidthPrecisionAndLength) {
     EXPECT_EQ(compared, 32 * 8 * 8 * 9 * 6 * 6 * 2);
 }
 
+// A flag counts once however often it is written, and in any order.
+TEST(FormatCount, RepeatedAndReorderedFlags) {
+    for (const std::string spec : {"--8", "++8", "  8", "##8", "008", "0-8", "0+ 8", "#0+-0 8"}) {
+        CompareWithPrintf("", spec, "|");
+        if (HasFailure()) return;
+    }
+}
+
 TEST(FormatCount, HugeWidthsAndPrecisionsAreCutNotShortened) {
     const std::string lead(40, 'w');
     for (const std::string spec :
