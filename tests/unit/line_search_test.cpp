@@ -218,11 +218,12 @@ TEST_F(LineSearchPaths, AListThatFillsMidLine) {
 // ---- What the candidate index costs ----
 
 // Words that share their first `shared` bytes ('q' and a fixed stem) and differ in the
-// `tail` letters after them, each met twice, on lines of blank-separated words.
+// `tail` letters after them, drawn from `letters`; each met twice, on lines of words.
 struct WordFamily {
     const char* name;
     std::size_t shared, tail;
     int distinct;
+    std::string letters = "abcdefghijklmnopqrstuvwxyz";
 };
 
 std::vector<std::string> FamilyLines(const WordFamily& family) {
@@ -231,8 +232,9 @@ std::vector<std::string> FamilyLines(const WordFamily& family) {
     std::vector<std::string> lines(1);
     for (int k = 0; k < 2 * family.distinct; ++k) {
         std::string word = stem;
-        for (std::size_t i = 0, n = k % family.distinct; i < family.tail; ++i, n /= 26)
-            word += static_cast<char>('a' + n % 26);
+        const std::size_t base = family.letters.size();
+        for (std::size_t i = 0, n = k % family.distinct; i < family.tail; ++i, n /= base)
+            word += family.letters[n % base];
         if (lines.back().size() + word.size() >= 1000) lines.emplace_back();
         lines.back() += word + ' ';
     }
@@ -276,10 +278,14 @@ TEST_F(LineSearchPaths, IndexCostPerWordStaysFlatOnEveryPath) {
     gSettings.numbers = 0;
     const WordFamily families[] = {{"short words", 1, 2, 149},
                                    {"distinct words", 1, 5, 400},
+                                   {"first 3 bytes alike", 3, 3, 149},
                                    {"first 4 bytes alike", 4, 3, 149},
+                                   {"first 7 bytes alike, letters of either case", 7, 3, 149,
+                                    "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"},
                                    {"first 8 bytes alike", 8, 3, 149},
                                    {"first 12 bytes alike", 12, 3, 149},
                                    {"first 16 bytes alike", 16, 3, 149},
+                                   {"first 23 bytes alike", 23, 3, 149},
                                    {"31 letters, the last differs", 30, 1, 26}};
     char prefix[kPrefixSize] = "q";
     LineSearch search;
