@@ -204,10 +204,16 @@ RETURN = re.compile(r"\breturn\b")
 CALL = re.compile(r"(?<!\w)[A-Za-z_]\w*(?:\s*(?:\.|->|::)\s*[A-Za-z_]\w*)*\s*\(")
 
 
-def comparisons(text, masked, chars):
-    for match in COMPARISON.finditer(masked):
-        for other in COMPARISON_CHANGES[match[1]]:
-            yield match.start(), match.end(), other
+def replacing(pattern, changes):
+    """An operator that replaces each match of pattern (its group 1) by each of its changes."""
+    def make(text, masked, chars):
+        for match in pattern.finditer(masked):
+            for other in changes[match[1]]:
+                yield match.start(), match.end(), other
+    return make
+
+
+comparisons = replacing(COMPARISON, COMPARISON_CHANGES)
 
 
 def constants(text, masked, chars):
@@ -251,9 +257,7 @@ def char_literal(value):
     return f"'\\x{value:02x}'"
 
 
-def logicals(text, masked, chars):
-    for match in LOGICAL.finditer(masked):
-        yield match.start(), match.end(), "||" if match[1] == "&&" else "&&"
+logicals = replacing(LOGICAL, {"&&": ("||",), "||": ("&&",)})
 
 
 def negations(text, masked, chars):
@@ -397,39 +401,18 @@ BITWISE = re.compile(r"(?<=\s)([&|^])(?=\s)")
 BITWISE_CHANGES = {"&": ("|", "^"), "|": ("&", "^"), "^": ("|", "&")}
 SHIFT = re.compile(r"(?<=\s)(<<|>>)(?=\s)")
 COMPOUND = re.compile(r"(?<=\s)(\+=|-=|\|=|&=|\^=|<<=|>>=)(?=\s)")
-COMPOUND_CHANGES = {"+=": ("-=",), "-=": ("+=",), "|=": ("&=", "^="), "&=": ("|=",),
-                    "^=": ("|=", "&="), "<<=": (">>=",), ">>=": ("<<=",)}
-INCREMENT = re.compile(r"\+\+|--")
+# Each compound assignment made another, and made a plain assignment.
+COMPOUND_CHANGES = {"+=": ("-=", "="), "-=": ("+=", "="), "|=": ("&=", "^=", "="),
+                    "&=": ("|=", "="), "^=": ("|=", "&=", "="), "<<=": (">>=", "="),
+                    ">>=": ("<<=", "=")}
+INCREMENT = re.compile(r"(\+\+|--)")
 UNARY = re.compile(r"[~!](?!=)")
 
-
-def arithmetic(text, masked, chars):
-    for match in ARITHMETIC.finditer(masked):
-        for other in ARITHMETIC_CHANGES[match[1]]:
-            yield match.start(), match.end(), other
-
-
-def bitwise(text, masked, chars):
-    for match in BITWISE.finditer(masked):
-        for other in BITWISE_CHANGES[match[1]]:
-            yield match.start(), match.end(), other
-
-
-def shifts(text, masked, chars):
-    for match in SHIFT.finditer(masked):
-        yield match.start(), match.end(), "<<" if match[1] == ">>" else ">>"
-
-
-def compound(text, masked, chars):
-    """Each compound assignment made another, and made a plain assignment."""
-    for match in COMPOUND.finditer(masked):
-        for other in COMPOUND_CHANGES[match[1]] + ("=",):
-            yield match.start(), match.end(), other
-
-
-def increments(text, masked, chars):
-    for match in INCREMENT.finditer(masked):
-        yield match.start(), match.end(), "--" if match[0] == "++" else "++"
+arithmetic = replacing(ARITHMETIC, ARITHMETIC_CHANGES)
+bitwise = replacing(BITWISE, BITWISE_CHANGES)
+shifts = replacing(SHIFT, {"<<": (">>",), ">>": ("<<",)})
+compound = replacing(COMPOUND, COMPOUND_CHANGES)
+increments = replacing(INCREMENT, {"++": ("--",), "--": ("++",)})
 
 
 def unary(text, masked, chars):
