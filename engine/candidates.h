@@ -114,11 +114,19 @@ LEXAMUND_SSE2 inline std::uint32_t HashPaddedWord(__m128i low, __m128i high) {
     return static_cast<std::uint32_t>(_mm_cvtsi128_si32(sum));
 }
 
+// True when node holds the word whose 32 padded bytes are low and high.
+LEXAMUND_SSE2 inline bool SamePaddedWord(const CandidateNode* node, __m128i low, __m128i high) {
+    const auto* listed = reinterpret_cast<const __m128i*>(node->word);
+    const __m128i same = _mm_and_si128(_mm_cmpeq_epi8(_mm_loadu_si128(listed), low),
+                                       _mm_cmpeq_epi8(_mm_loadu_si128(listed + 1), high));
+    return _mm_movemask_epi8(same) == 0xFFFF;
+}
+
 // OfferCandidate for the word whose 32 padded bytes are low and high.
 LEXAMUND_SSE2 inline bool OfferCandidate(__m128i low, __m128i high) {
     const std::uint32_t hash = HashPaddedWord(low, high);
     std::size_t at = HomeSlot(hash);
-    for (;; at = (at + 1) & (kIndexSlots - 1)) {
+    for (;;) {
         IndexSlot& slot = gCandidateIndex.slots[at];
         if (slot.node == nullptr) {
             PaddedWord word;
@@ -126,11 +134,8 @@ LEXAMUND_SSE2 inline bool OfferCandidate(__m128i low, __m128i high) {
             _mm_store_si128(reinterpret_cast<__m128i*>(word.bytes + 16), high);
             return AppendCandidate(word, slot, hash);
         }
-        if (slot.hash != hash) continue;
-        const auto* listed = reinterpret_cast<const __m128i*>(slot.node->word);
-        const __m128i same = _mm_and_si128(_mm_cmpeq_epi8(_mm_loadu_si128(listed), low),
-                                           _mm_cmpeq_epi8(_mm_loadu_si128(listed + 1), high));
-        if (_mm_movemask_epi8(same) == 0xFFFF) return true;
+        if (slot.hash == hash && SamePaddedWord(slot.node, low, high)) return true;
+        at = (at + 1) & (kIndexSlots - 1);
     }
 }
 
