@@ -276,11 +276,14 @@ constexpr double kMeanComparisons = 1.1;
 TEST_F(LineSearchPaths, IndexCostPerWordStaysFlatOnEveryPath) {
     gSettings.numbers = 0;
     // Distinct words that fill the list; 31-letter words that differ in the last; words
-    // alike but in three letters at every place (and at one, letters of either case).
+    // alike but in three letters at every place (and at one, Latin letters of either case
+    // and Cyrillic ones, which differ from some of them in one bit alone).
     std::vector<WordFamily> families = {
         {1, 5, 400},
         {30, 1, 26},
-        {7, 3, 149, "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"}};
+        {7, 3, 149,
+         "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+         "\xE0\xE1\xE2\xE3\xE4\xE5\xE6\xE7\xE8\xE9\xEA\xEB\xEC\xED\xEE\xEF"}};
     for (std::size_t shared = 1; shared + 3 <= kMaxWordLength; ++shared)
         families.push_back({shared, 3, 149});
     char prefix[kPrefixSize] = "q";
