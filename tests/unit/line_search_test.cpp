@@ -228,10 +228,10 @@ struct WordFamily {
 std::vector<std::string> FamilyLines(const WordFamily& family) {
     const std::string stem =
         std::string("qwertyuiopasdfghjklzxcvbnmqwerty").substr(0, family.shared);
+    const std::size_t base = family.letters.size();
     std::vector<std::string> lines(1);
     for (int k = 0; k < 2 * family.distinct; ++k) {
         std::string word = stem;
-        const std::size_t base = family.letters.size();
         for (std::size_t i = 0, n = k % family.distinct; i < family.tail; ++i, n /= base)
             word += family.letters[n % base];
         if (lines.back().size() + word.size() >= 1000) lines.emplace_back();
