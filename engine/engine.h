@@ -19,12 +19,14 @@ inline constexpr int kBottomTextSize = 64;
 
 // ---- Process-wide state ----
 
-// The four options; any non-zero value counts as on.
+// The options; any non-zero value counts as on.
 struct CompletionSettings {
     std::uint32_t space;
     std::uint32_t menu1;
     std::uint32_t sound;
     std::uint32_t numbers;
+    std::uint32_t ignoreCase;   // words match whatever their case; the rest takes the typed case
+    std::uint32_t nearestFirst; // words nearest the cursor come first
 };
 extern CompletionSettings gSettings;
 

@@ -237,3 +237,5 @@ inline constexpr std::int32_t kMsgNumbersLabel = 5;
 inline constexpr std::int32_t kMsgConfirmButton = 6;
 inline constexpr std::int32_t kMsgSecondButton = 7;
 inline constexpr std::int32_t kMsgMenuBottom = 8;
+inline constexpr std::int32_t kMsgIgnoreCaseLabel = 9;
+inline constexpr std::int32_t kMsgNearestFirstLabel = 10;
