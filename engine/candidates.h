@@ -54,20 +54,23 @@ inline std::uint64_t Load64(const unsigned char* p) {
     return value;
 }
 
-// Factors of the hash, odd and with mixed bits.
-inline constexpr std::uint32_t kHashLowFactor = 0x9E3779B1u;
-inline constexpr std::uint32_t kHashHighFactor = 0x85EBCA77u;
+// The hash's factor: odd, with mixed bits.
+inline constexpr std::uint64_t kHashFactor = 0x9E3779B97F4A7C15u;
 
-// A hash of the 32 padded bytes: the four 8-byte groups folded by xor (a word of up to 8
-// bytes keeps all its bits), then each 32-bit half of that times its own odd factor,
-// modulo 2^32, and summed. Each product is a bijection of its half whose top bits depend on
-// every bit of it, so the home slot is taken from the top bits (HomeSlot): words that
-// differ in one byte alone, wherever it is, spread over the table.
+// The hash of a word's four 8-byte groups folded by xor (a word of up to 8 bytes keeps all
+// its bits): the fold's top half is xored into its bottom half, so that every bit reaches
+// the bottom, and the result times kHashFactor, modulo 2^64, gives its top half. Both steps
+// are bijections, and the product's top bits depend on every bit below them, so the home
+// slot is taken from the top bits (HomeSlot): words that differ in one byte alone, wherever
+// it is, or only in the case of their letters, spread over the table.
+inline std::uint32_t HashFold(std::uint64_t fold) {
+    return static_cast<std::uint32_t>(((fold ^ (fold >> 32)) * kHashFactor) >> 32);
+}
+
+// The hash of the 32 padded bytes.
 inline std::uint32_t HashPaddedWord(const unsigned char* padded) {
-    const std::uint64_t fold =
-        Load64(padded) ^ Load64(padded + 8) ^ Load64(padded + 16) ^ Load64(padded + 24);
-    return static_cast<std::uint32_t>(fold) * kHashLowFactor +
-           static_cast<std::uint32_t>(fold >> 32) * kHashHighFactor;
+    return HashFold(Load64(padded) ^ Load64(padded + 8) ^ Load64(padded + 16) ^
+                    Load64(padded + 24));
 }
 
 // The slot a word with this hash is looked for first: the hash's top kIndexBits bits.
@@ -105,13 +108,9 @@ inline bool OfferCandidate(const PaddedWord& word) {
 LEXAMUND_SSE2 inline std::uint32_t HashPaddedWord(__m128i low, __m128i high) {
     const __m128i halves = _mm_xor_si128(low, high);
     const __m128i fold = _mm_xor_si128(halves, _mm_srli_si128(halves, 8));
-    // The fold's two 32-bit halves into lanes 0 and 2, each times its factor.
-    const __m128i spread = _mm_shuffle_epi32(fold, _MM_SHUFFLE(3, 1, 2, 0));
-    const __m128i factors =
-        _mm_set_epi32(0, static_cast<int>(kHashHighFactor), 0, static_cast<int>(kHashLowFactor));
-    const __m128i products = _mm_mul_epu32(spread, factors);
-    const __m128i sum = _mm_add_epi32(products, _mm_srli_si128(products, 8));
-    return static_cast<std::uint32_t>(_mm_cvtsi128_si32(sum));
+    std::uint64_t folded;
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(&folded), fold);
+    return HashFold(folded);
 }
 
 // True when node holds the word whose 32 padded bytes are low and high.

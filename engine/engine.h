@@ -57,9 +57,11 @@ void CompleteWord(const char* lineText, std::int32_t cursorLine, std::int32_t cu
 // cursorColumn as for CompleteWord. The line search itself is in line_search.h.
 void HarvestCandidates(const char* prefix, std::int32_t cursorLine, std::int32_t cursorColumn);
 
-// Appends to CandidateList every word of a zero-terminated line that starts with prefix at
-// a word start, is longer than it and is not listed yet. Words that could never be shown
-// (past the menu's item limit) are not kept. A failed allocation costs the word and two beeps.
+// Appends to CandidateList every word of a zero-terminated line (its first kLineCopySize
+// bytes, as the harvest copies a line) that starts with prefix at a word start, is longer
+// than it and is not listed yet, in the order the settings ask for. Words that could never
+// be shown (past the menu's item limit) are not kept. A failed allocation costs the word and
+// two beeps.
 void HarvestLine(const char* lineText, const char* prefix);
 
 // Second stage: beep, or menu (or single candidate), insertion, redraw, release.

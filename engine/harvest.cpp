@@ -25,10 +25,18 @@ void SetPosition(std::int32_t line, std::int32_t column, std::int32_t top, std::
     EditorCommand(kEditorSetPosition, &position);
 }
 
+// True once the scan can stop early: under NearestFirst a full list takes no more words, so
+// the lines above need not be fetched.
+bool ListTakesNoMore(const LineSearch& search) {
+    SyncCandidateIndex();
+    return search.nearestFirst && CandidateListFull();
+}
+
 } // namespace
 
-// Visits the cursor's line and up to 2000 lines above it, top down, moving the host's
-// cursor to each; then puts cursor and window back as they were.
+// Visits the cursor's line and up to 2000 lines above it, moving the host's cursor to each:
+// top down, or under NearestFirst from the cursor's line up until the list is full. Then puts
+// cursor and window back as they were.
 void HarvestCandidates(const char* prefix, std::int32_t cursorLine, std::int32_t cursorColumn) {
     LineSearch search;
     PrepareLineSearch(search, prefix);
@@ -40,14 +48,16 @@ void HarvestCandidates(const char* prefix, std::int32_t cursorLine, std::int32_t
 
     // The line, its terminator and the room that lets the search read ahead.
     alignas(16) char copy[kLineCopySize + 1 + kLinePadding];
-    for (std::int64_t number = first; number <= cursorLine; ++number) {
+    const std::int64_t step = search.nearestFirst ? -1 : 1;
+    for (std::int64_t number = search.nearestFirst ? cursorLine : first;
+         number >= first && number <= cursorLine && !ListTakesNoMore(search); number += step) {
         SetPosition(static_cast<std::int32_t>(number), -1, -1, -1);
         // The request's own line ends at the cursor (a column of 1 to 1024).
         const std::size_t length = FetchLine(
             copy, number == cursorLine ? static_cast<std::size_t>(cursorColumn) : kLineCopySize);
         ConversionRecord conversion = {copy, static_cast<std::int32_t>(length)};
         EditorCommand(kEditorConvertText, &conversion);
-        SearchLine(search, reinterpret_cast<const unsigned char*>(copy), length, true);
+        SearchLine(search, reinterpret_cast<const unsigned char*>(copy), length);
     }
     SetPosition(cursorLine, cursorColumn, savedTop, savedLeft);
 }

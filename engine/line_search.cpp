@@ -11,6 +11,7 @@
 #endif
 
 LineSearchPath gLineSearchPath = nullptr;
+LineWords gLineWords;
 
 namespace {
 
@@ -39,6 +40,22 @@ SimdCap SimdCapFromEnvironment() {
     return SimdCap::None;
 }
 
+// The case rule's masks, for a prefix of length bytes: smallBits marks its small letters;
+// capitalBits its capitals after the first letter, when it has no small letter at all.
+void PrepareCaseRule(LineSearch& search) {
+    std::uint32_t capitals = 0;
+    bool letterSeen = false;
+    for (std::uint32_t k = 0; k < search.length; ++k) {
+        const unsigned char byte = search.prefix[k];
+        if (kSmallLetter[byte] == byte && kCapitalLetter[byte] != byte) search.smallBits |= 1u << k;
+        if (kCapitalLetter[byte] == byte && kSmallLetter[byte] != byte && letterSeen) {
+            capitals |= 1u << k;
+        }
+        letterSeen = letterSeen || OtherCase(byte) != byte;
+    }
+    search.capitalBits = search.smallBits == 0 ? capitals : 0;
+}
+
 } // namespace
 
 void PrepareLineSearch(LineSearch& search, const char* prefix) {
@@ -48,6 +65,13 @@ void PrepareLineSearch(LineSearch& search, const char* prefix) {
     search.length = static_cast<std::uint32_t>(length);
     search.prefixBits = static_cast<std::uint32_t>((std::uint64_t{1} << length) - 1);
     search.numbers = gSettings.numbers != 0;
+    search.foldCase = gSettings.ignoreCase != 0;
+    search.nearestFirst = gSettings.nearestFirst != 0;
+    for (std::size_t i = 0; i < length; ++i) {
+        const unsigned char byte = search.prefix[i];
+        search.other[i] = search.foldCase ? OtherCase(byte) : byte;
+    }
+    PrepareCaseRule(search);
     if (gLineSearchPath == nullptr) {
         gLineSearchPath = FastestLineSearchPath(SimdCapFromEnvironment());
     }
@@ -58,40 +82,74 @@ void PrepareLineSearch(LineSearch& search, const char* prefix) {
     }
 }
 
+bool OfferInTypedCase(const LineSearch& search, const unsigned char* word, std::size_t length,
+                      std::uint32_t differ) {
+    for (std::uint32_t rest = differ; rest != 0; rest &= rest - 1) {
+        const unsigned k = static_cast<unsigned>(__builtin_ctz(rest));
+        if (word[k] != search.other[k]) return true;
+    }
+    // A capital met for a typed small letter makes the rest small; else, in a prefix typed
+    // in capitals, a small letter met for a capital after the first makes it capital.
+    const std::uint8_t* rule = (differ & search.smallBits) != 0     ? kSmallLetter.data()
+                               : (differ & search.capitalBits) != 0 ? kCapitalLetter.data()
+                                                                    : nullptr;
+    PaddedWord text = {};
+    std::memcpy(text.bytes, search.prefix, search.length);
+    for (std::size_t k = search.length; k < length; ++k)
+        text.bytes[k] = rule == nullptr ? word[k] : rule[word[k]];
+    return OfferWord(search, text);
+}
+
+bool OfferLineWords() {
+    while (gLineWords.count != 0) {
+        if (!OfferCandidate(gLineWords.words[--gLineWords.count])) return false;
+    }
+    return true;
+}
+
 namespace {
 
-// Offers the word at text[at] when it starts with the prefix and is longer: the run of
-// word bytes there, cut to 31. Returns false once the list is full.
+// Offers the word at text[at] when it starts with the prefix (in either case, when case is
+// ignored) and is longer: the run of word bytes there, cut to 31. Returns false once the
+// list is full.
 bool TakeWordPlain(const LineSearch& search, const unsigned char* text, std::size_t length,
                    std::size_t at) {
     if (length - at <= search.length) return true;
     const unsigned char* start = text + at;
-    PaddedWord word = {};
-    std::size_t end = 0;
-    for (; end < search.length; ++end) { // the prefix, whose bytes are all word bytes
-        if (start[end] != search.prefix[end]) return true;
-        word.bytes[end] = start[end];
+    std::uint32_t differ = 0;
+    for (std::size_t k = 0; k < search.length; ++k) { // the prefix, whose bytes are all word bytes
+        if (start[k] == search.prefix[k]) continue;
+        if (start[k] != search.other[k]) return true;
+        differ |= 1u << k;
     }
     const std::size_t room = length - at < kMaxWordLength ? length - at : kMaxWordLength;
-    for (; end < room && kExtractionTable[start[end]] != 0; ++end)
-        word.bytes[end] = start[end];
-    return end == search.length || OfferCandidate(word);
+    std::size_t end = search.length;
+    while (end < room && kExtractionTable[start[end]] != 0)
+        ++end;
+    if (end == search.length) return true;
+    if (differ != 0) return OfferInTypedCase(search, start, end, differ);
+    PaddedWord word = {};
+    std::memcpy(word.bytes, start, end);
+    return OfferWord(search, word);
 }
 
 } // namespace
 
-// One byte at a time: a byte equal to the prefix's first after a byte that is no word
-// character (or at the line's start) is a word start.
-void SearchLinePlain(const LineSearch& search, const unsigned char* text, std::size_t length,
-                     bool /*padded*/) {
+// One byte at a time: a byte equal to the prefix's first (in either case, when case is
+// ignored) after a byte that is no word character (or at the line's start) is a word start.
+void SearchLinePlain(const LineSearch& search, const unsigned char* text, std::size_t length) {
     if (!search.possible) return;
     const std::uint8_t* word = WordCharTable(search.numbers);
     const unsigned char first = search.prefix[0];
+    const unsigned char firstOther = search.other[0];
     std::uint8_t before = 0;
     for (std::size_t at = 0; at < length; ++at) {
         const unsigned char byte = text[at];
         if (byte == 0) return;
-        if (byte == first && before == 0 && !TakeWordPlain(search, text, length, at)) return;
+        if ((byte == first || byte == firstOther) && before == 0 &&
+            !TakeWordPlain(search, text, length, at)) {
+            return;
+        }
         before = word[byte];
     }
 }
@@ -119,6 +177,15 @@ struct Sse2Lanes {
         return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(a.low, b.low))) |
                static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(a.high, b.high))) << 16;
     }
+    // Bit k: byte k equals the byte of b or of c.
+    LEXAMUND_SSE2 static std::uint32_t EqualEither(Block a, Block b, Block c) {
+        const __m128i low =
+            _mm_or_si128(_mm_cmpeq_epi8(a.low, b.low), _mm_cmpeq_epi8(a.low, c.low));
+        const __m128i high =
+            _mm_or_si128(_mm_cmpeq_epi8(a.high, b.high), _mm_cmpeq_epi8(a.high, c.high));
+        return static_cast<std::uint32_t>(_mm_movemask_epi8(low)) |
+               static_cast<std::uint32_t>(_mm_movemask_epi8(high)) << 16;
+    }
     LEXAMUND_SSE2 static bool AnyZero(Block a) {
         const __m128i least = _mm_min_epu8(a.low, a.high);
         return _mm_movemask_epi8(_mm_cmpeq_epi8(least, _mm_setzero_si128())) != 0;
@@ -145,6 +212,10 @@ struct Avx2Lanes {
     LEXAMUND_AVX2 static std::uint32_t Equal(Block a, Block b) {
         return static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(a, b)));
     }
+    LEXAMUND_AVX2 static std::uint32_t EqualEither(Block a, Block b, Block c) {
+        return static_cast<std::uint32_t>(_mm256_movemask_epi8(
+            _mm256_or_si256(_mm256_cmpeq_epi8(a, b), _mm256_cmpeq_epi8(a, c))));
+    }
     LEXAMUND_AVX2 static std::uint32_t Zeros(Block a) { return Equal(a, Splat(0)); }
     LEXAMUND_AVX2 static bool AnyZero(Block a) { return Zeros(a) != 0; }
     template <bool kNumbers> LEXAMUND_AVX2 static ByteMasks Classify(Block a, const Classes& c) {
@@ -169,13 +240,13 @@ using Lanes = Avx2Lanes;
 } // namespace
 
 LEXAMUND_SSE2 void SearchLineSse2(const LineSearch& search, const unsigned char* text,
-                                  std::size_t length, bool padded) {
-    sse2::SearchLineWith(search, text, length, padded);
+                                  std::size_t length) {
+    sse2::SearchLineWith(search, text, length);
 }
 
 LEXAMUND_AVX2 void SearchLineAvx2(const LineSearch& search, const unsigned char* text,
-                                  std::size_t length, bool padded) {
-    avx2::SearchLineWith(search, text, length, padded);
+                                  std::size_t length) {
+    avx2::SearchLineWith(search, text, length);
 }
 
 namespace {
@@ -236,6 +307,8 @@ LineSearchPath FastestLineSearchPath(SimdCap cap) {
 void HarvestLine(const char* lineText, const char* prefix) {
     LineSearch search;
     PrepareLineSearch(search, prefix);
-    SearchLine(search, reinterpret_cast<const unsigned char*>(lineText), std::strlen(lineText),
-               false);
+    alignas(16) unsigned char copy[kLineCopySize + kLinePadding] = {};
+    const std::size_t length = strnlen(lineText, kLineCopySize);
+    std::memcpy(copy, lineText, length);
+    SearchLine(search, copy, length);
 }

@@ -15,23 +15,30 @@ struct LineSearch;
 
 // A search path: offers to the candidate list every word that starts with the prefix at
 // a word start within text[0, length), stopping at a zero byte or once the list is full.
-// With padded false it reads no byte outside that range; with padded true the caller
-// guarantees a zero byte at text[length] and kLinePadding readable bytes from there, of
-// any value, which saves copying the line's last bytes.
+// The caller guarantees a zero byte at text[length] and kLinePadding readable bytes from
+// there, of any value, which saves copying the line's last bytes.
 using LineSearchPath = void (*)(const LineSearch& search, const unsigned char* text,
-                                std::size_t length, bool padded);
+                                std::size_t length);
 
 // What one request searches for, prepared once.
 struct LineSearch {
     alignas(16) unsigned char prefix[kPrefixSize]; // the prefix, zero-padded
-    std::uint32_t length;                          // of the prefix, 1 to 32
-    std::uint32_t prefixBits;                      // bit k set for each prefix byte k (k < length)
-    bool numbers;                                  // the Numbers setting at the request
-    bool possible;       // false when no word can qualify: the paths search nothing
+    // The prefix with each letter in its other case when case is ignored, else the prefix
+    // again: a word byte matches when it equals either.
+    alignas(16) unsigned char other[kPrefixSize];
+    std::uint32_t length;     // of the prefix, 1 to 32
+    std::uint32_t prefixBits; // bit k set for each prefix byte k (k < length)
+    std::uint32_t smallBits;  // bit k: prefix byte k is a small letter
+    std::uint32_t
+        capitalBits;   // bit k: a capital after the first letter, in a prefix with no small letter
+    bool numbers;      // the Numbers setting at the request
+    bool foldCase;     // the IgnoreCase setting at the request
+    bool nearestFirst; // the NearestFirst setting: a line's words go right to left
+    bool possible;     // false when no word can qualify: the paths search nothing
     LineSearchPath path; // the path in force at the request
 };
 
-// Fills search from a prefix buffer, the current Numbers setting and the path in force
+// Fills search from a prefix buffer, the current settings and the path in force
 // (picking the fastest at the first search). No word can qualify for a prefix holding a
 // byte that cannot be part of a word; for one of 31 bytes or more the length test refuses
 // every word.
@@ -41,13 +48,59 @@ void PrepareLineSearch(LineSearch& search, const char* prefix);
 // makes from a position inside the text (63 past its last byte).
 inline constexpr std::size_t kLinePadding = 64;
 
-void SearchLinePlain(const LineSearch& search, const unsigned char* text, std::size_t length,
-                     bool padded);
+void SearchLinePlain(const LineSearch& search, const unsigned char* text, std::size_t length);
 #if LEXAMUND_HAVE_SSE2_PATH
-void SearchLineSse2(const LineSearch& search, const unsigned char* text, std::size_t length,
-                    bool padded);
-void SearchLineAvx2(const LineSearch& search, const unsigned char* text, std::size_t length,
-                    bool padded);
+void SearchLineSse2(const LineSearch& search, const unsigned char* text, std::size_t length);
+void SearchLineAvx2(const LineSearch& search, const unsigned char* text, std::size_t length);
+#endif
+
+// ---- Words as the search hands them on ----
+
+// One line's words, held back under NearestFirst so that they are offered right to left.
+// A word takes 2 bytes at least and a byte that is no word character before the next, so a
+// line copy holds at most kLineCopySize / 3 + 1 of them.
+inline constexpr std::size_t kMaxLineWords = kLineCopySize / 3 + 1;
+struct LineWords {
+    PaddedWord words[kMaxLineWords];
+    std::size_t count;
+};
+extern LineWords gLineWords;
+
+// Holds a word back for OfferLineWords; a line longer than a line copy may have more words
+// than fit, and the rest are dropped.
+inline void HoldLineWord(const PaddedWord& word) {
+    if (gLineWords.count < kMaxLineWords) gLineWords.words[gLineWords.count++] = word;
+}
+
+// Offers the held words, the line's last first; returns false once the list is full.
+bool OfferLineWords();
+
+// Hands a word that starts with the typed prefix on: held back under NearestFirst, else
+// offered at once. Returns false once the list is full.
+inline bool OfferWord(const LineSearch& search, const PaddedWord& word) {
+    if (!search.nearestFirst) return OfferCandidate(word);
+    HoldLineWord(word);
+    return true;
+}
+
+// Hands on the text a word met in another case gives: the typed prefix, then the rest of
+// the word (its bytes from the prefix's length up to length, at most 31) in the case the
+// typed prefix asks for. differ has bit k where the word's byte k is not the typed one;
+// the word qualifies only if each such byte is the typed one's other case. Returns false
+// once the list is full.
+bool OfferInTypedCase(const LineSearch& search, const unsigned char* word, std::size_t length,
+                      std::uint32_t differ);
+
+#if LEXAMUND_HAVE_SSE2_PATH
+// OfferWord for the word whose 32 padded bytes are low and high.
+LEXAMUND_SSE2 inline bool OfferWord(const LineSearch& search, __m128i low, __m128i high) {
+    if (!search.nearestFirst) return OfferCandidate(low, high);
+    if (gLineWords.count == kMaxLineWords) return true;
+    auto* held = reinterpret_cast<__m128i*>(gLineWords.words[gLineWords.count++].bytes);
+    _mm_store_si128(held, low);
+    _mm_store_si128(held + 1, high);
+    return true;
+}
 #endif
 
 // The path in force; null until the first search picks one, within the environment's cap.
@@ -93,10 +146,12 @@ LineSearchPath ChooseLineSearchPath(const ProcessorReport& report, SimdCap cap);
 // The fastest path this processor runs within the cap, by its own report.
 LineSearchPath FastestLineSearchPath(SimdCap cap = SimdCap::Any);
 
-// Runs the request's path on one line, unless the list is full.
-inline void SearchLine(const LineSearch& search, const unsigned char* text, std::size_t length,
-                       bool padded) {
+// Runs the request's path on one line (padded as a path needs it), unless the list is
+// full; under NearestFirst the line's words then go to the list right to left.
+inline void SearchLine(const LineSearch& search, const unsigned char* text, std::size_t length) {
     SyncCandidateIndex();
     if (CandidateListFull()) return; // every offer would be refused
-    search.path(search, text, length, padded);
+    gLineWords.count = 0;
+    search.path(search, text, length);
+    if (search.nearestFirst) OfferLineWords();
 }

@@ -52,7 +52,43 @@ constexpr std::array<std::uint8_t, 256> MakeExtractionTable() {
     return table;
 }
 
+// The letters that have a case, in code page 866 after the host's conversion: A-Z with a-z,
+// 0x80-0x8F with 0xA0-0xAF and 0x90-0x9F with 0xE0-0xEF. Capital gives the small letter's
+// distance to its capital (0 for every other byte).
+constexpr unsigned CapitalOffset(unsigned b) {
+    if (b >= 'a' && b <= 'z') return 'a' - 'A';
+    if (b >= 0xA0 && b <= 0xAF) return 0xA0 - 0x80;
+    if (b >= 0xE0 && b <= 0xEF) return 0xE0 - 0x90;
+    return 0;
+}
+
+// Each byte's small letter (toSmall) or capital (!toSmall); a byte without case is its own.
+constexpr std::array<std::uint8_t, 256> MakeCaseTable(bool toSmall) {
+    std::array<std::uint8_t, 256> table{};
+    for (unsigned b = 0; b < 256; ++b)
+        table[b] = static_cast<std::uint8_t>(b);
+    for (unsigned b = 0; b < 256; ++b) {
+        const unsigned offset = CapitalOffset(b);
+        if (offset == 0) continue;
+        if (toSmall) {
+            table[b - offset] = static_cast<std::uint8_t>(b);
+        } else {
+            table[b] = static_cast<std::uint8_t>(b - offset);
+        }
+    }
+    return table;
+}
+
 } // namespace word_tables
+
+// Case: the small letter and the capital of each byte (a byte without case is its own).
+inline constexpr std::array<std::uint8_t, 256> kSmallLetter = word_tables::MakeCaseTable(true);
+inline constexpr std::array<std::uint8_t, 256> kCapitalLetter = word_tables::MakeCaseTable(false);
+
+// The byte in the other case: a small letter's capital, a capital's small letter, else itself.
+inline constexpr unsigned char OtherCase(unsigned char b) {
+    return kSmallLetter[b] != b ? kSmallLetter[b] : kCapitalLetter[b];
+}
 
 inline constexpr std::array<std::uint8_t, 256> kWordTableOff = word_tables::MakeWordTable(false);
 inline constexpr std::array<std::uint8_t, 256> kWordTableOn = word_tables::MakeWordTable(true);

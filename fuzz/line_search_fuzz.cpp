@@ -1,7 +1,7 @@
 // Holds every line search path the processor runs to the plain model: random line bytes
-// (every value, lines of any length up to 4 KB, ending exactly at the buffer's end or
-// followed by the zero padding the harvest gives them), random prefixes of 1 to 32
-// bytes, Numbers on or off.
+// (every value, lines of any length up to 4 KB, followed by the padding the harvest gives
+// them and not a byte more), random prefixes of 1 to 32 bytes, Numbers, IgnoreCase and
+// NearestFirst each on or off.
 #include "engine/candidates.h"
 #include "engine/line_search.h"
 #include "fuzz/fuzz_input.h"
@@ -16,36 +16,28 @@ namespace {
 
 constexpr std::size_t kMaxLine = 4096;
 
-// A heap block of exactly the line's bytes, and of the line, its terminator and word bytes
-// that the search must not take.
-struct LineBlocks {
-    unsigned char* exact;
-    unsigned char* padded;
+// A heap block of the line, its terminator and word bytes that the search must not take,
+// ending where the padding ends.
+struct PaddedLine {
+    unsigned char* text;
 
-    explicit LineBlocks(const std::string& line)
-        : exact(static_cast<unsigned char*>(std::malloc(line.size() + 1))),
-          padded(static_cast<unsigned char*>(std::calloc(line.size() + kLinePadding, 1))) {
-        FUZZ_CHECK(exact != nullptr && padded != nullptr);
-        // The exact block starts one byte in, so that its last byte is the block's last.
-        exact += 1;
-        std::memcpy(exact, line.data(), line.size());
-        std::memset(padded + line.size() + 1, 'q', kLinePadding - 1);
-        std::memcpy(padded, line.data(), line.size());
+    explicit PaddedLine(const std::string& line)
+        : text(static_cast<unsigned char*>(std::calloc(line.size() + kLinePadding, 1))) {
+        FUZZ_CHECK(text != nullptr);
+        std::memset(text + line.size() + 1, 'q', kLinePadding - 1);
+        std::memcpy(text, line.data(), line.size());
     }
-    ~LineBlocks() {
-        std::free(exact - 1);
-        std::free(padded);
-    }
-    LineBlocks(const LineBlocks&) = delete;
-    LineBlocks& operator=(const LineBlocks&) = delete;
+    ~PaddedLine() { std::free(text); }
+    PaddedLine(const PaddedLine&) = delete;
+    PaddedLine& operator=(const PaddedLine&) = delete;
 };
 
 // True when a path offers for the line exactly the model's words, in the model's order.
-bool FindsTheWords(LineSearchPath path, const LineSearch& search, const unsigned char* text,
-                   std::size_t length, bool padded, const std::vector<std::string>& expected) {
+bool FindsTheWords(LineSearchPath path, LineSearch search, const unsigned char* text,
+                   std::size_t length, const std::vector<std::string>& expected) {
     CandidateList = nullptr;
-    SyncCandidateIndex();
-    path(search, text, length, padded);
+    search.path = path;
+    SearchLine(search, text, length);
     std::size_t i = 0;
     bool same = true;
     for (const CandidateNode* node = CandidateList; node != nullptr; node = node->nextNode, ++i) {
@@ -72,8 +64,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const std::vector<LineSearchPath> paths = Paths();
     FuzzInput in{data, size};
     const std::uint8_t flags = in.Byte();
-    const bool numbers = (flags & 1) != 0;
+    ModelOptions options;
+    options.numbers = (flags & 1) != 0;
     const bool prefixFromLine = (flags & 2) != 0; // a prefix that the line holds
+    options.ignoreCase = (flags & 4) != 0;
+    options.nearestFirst = (flags & 8) != 0;
     const std::size_t prefixLength = 1 + in.Below(kPrefixSize);
     const std::size_t prefixAt = in.Byte() | (in.Byte() & 0x0Fu) << 8;
     std::string prefix = prefixFromLine ? std::string() : in.Bytes(prefixLength);
@@ -81,19 +76,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (prefixFromLine && prefixAt < line.size()) prefix = line.substr(prefixAt, prefixLength);
     if (prefix.empty()) return 0;
 
-    gSettings.numbers = numbers ? 1 : 0;
+    gSettings.numbers = options.numbers ? 1 : 0;
+    gSettings.ignoreCase = options.ignoreCase ? 1 : 0;
+    gSettings.nearestFirst = options.nearestFirst ? 1 : 0;
     char buffer[kPrefixSize] = {};
     prefix.copy(buffer, sizeof buffer);
     LineSearch search;
     PrepareLineSearch(search, buffer);
     ModelList model;
     const std::string effective(buffer, PrefixLength(buffer));
-    if (!effective.empty()) ModelHarvest(std::string(line.c_str()), effective, numbers, &model);
-    const LineBlocks blocks(line);
-    for (const LineSearchPath path : paths) {
-        FUZZ_CHECK(FindsTheWords(path, search, blocks.exact, line.size(), false, model.words));
-        if (path == SearchLinePlain) continue; // it reads the same either way
-        FUZZ_CHECK(FindsTheWords(path, search, blocks.padded, line.size(), true, model.words));
-    }
+    if (!effective.empty()) ModelHarvest(std::string(line.c_str()), effective, options, &model);
+    const PaddedLine padded(line);
+    for (const LineSearchPath path : paths)
+        FUZZ_CHECK(FindsTheWords(path, search, padded.text, line.size(), model.words));
     return 0;
 }

@@ -41,22 +41,92 @@ struct ModelList {
     }
 };
 
+// Case, in code page 866: A-Z with a-z, 0x80-0x8F with 0xA0-0xAF, 0x90-0x9F with 0xE0-0xEF.
+inline unsigned char ModelSmall(unsigned char b) {
+    if (b >= 'A' && b <= 'Z') return static_cast<unsigned char>(b + 32);
+    if (b >= 0x80 && b <= 0x8F) return static_cast<unsigned char>(b + 0x20);
+    if (b >= 0x90 && b <= 0x9F) return static_cast<unsigned char>(b + 0x50);
+    return b;
+}
+
+inline unsigned char ModelCapital(unsigned char b) {
+    if (b >= 'a' && b <= 'z') return static_cast<unsigned char>(b - 32);
+    if (b >= 0xA0 && b <= 0xAF) return static_cast<unsigned char>(b - 0x20);
+    if (b >= 0xE0 && b <= 0xEF) return static_cast<unsigned char>(b - 0x50);
+    return b;
+}
+
+inline std::string ModelFold(std::string text) {
+    for (char& c : text)
+        c = static_cast<char>(ModelSmall(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// The text a word met in any case gives for the typed prefix: the prefix as typed, then the
+// rest small when a typed small letter met its capital; else, when nothing was typed small,
+// capital when a typed capital after the first letter met its small letter; else as found.
+inline std::string ModelTypedCase(const std::string& typed, const std::string& word) {
+    bool anySmall = false;
+    for (const char c : typed) {
+        const auto t = static_cast<unsigned char>(c);
+        anySmall = anySmall || ModelCapital(t) != t;
+    }
+    bool toSmall = false, toCapital = false, letterSeen = false;
+    for (std::size_t i = 0; i < typed.size(); ++i) {
+        const auto t = static_cast<unsigned char>(typed[i]);
+        const auto w = static_cast<unsigned char>(word[i]);
+        const bool small = ModelCapital(t) != t, capital = ModelSmall(t) != t;
+        if (small && w == ModelCapital(t)) toSmall = true;
+        if (!anySmall && letterSeen && capital && w == ModelSmall(t)) toCapital = true;
+        letterSeen = letterSeen || small || capital;
+    }
+    std::string text = typed;
+    for (std::size_t i = typed.size(); i < word.size(); ++i) {
+        const auto w = static_cast<unsigned char>(word[i]);
+        text += static_cast<char>(toSmall ? ModelSmall(w) : toCapital ? ModelCapital(w) : w);
+    }
+    return text;
+}
+
+// The options that change what a line yields and in which order.
+struct ModelOptions {
+    bool numbers = false;
+    bool ignoreCase = false;   // match in any case; the text follows the typed case
+    bool nearestFirst = false; // a line's words right to left
+};
+
 // Adds to the list every word of line that the prefix starts at a word start: one search
 // per occurrence, each resuming one byte further.
-inline void ModelHarvest(const std::string& line, const std::string& prefix, bool numbers,
-                         ModelList* list) {
+inline void ModelHarvest(const std::string& line, const std::string& prefix,
+                         const ModelOptions& options, ModelList* list) {
+    const std::string haystack = options.ignoreCase ? ModelFold(line) : line;
+    const std::string needle = options.ignoreCase ? ModelFold(prefix) : prefix;
+    std::vector<std::string> texts;
     for (std::size_t pos = 0; pos < line.size();) {
-        const std::size_t at = line.find(prefix, pos);
+        const std::size_t at = haystack.find(needle, pos);
         if (at == std::string::npos) break;
         pos = at + 1;
-        if (at != 0 && ModelWordChar(static_cast<unsigned char>(line[at - 1]), numbers)) continue;
+        if (at != 0 && ModelWordChar(static_cast<unsigned char>(line[at - 1]), options.numbers))
+            continue;
         std::size_t end = at;
         while (end < line.size() && end - at < 31 &&
                ModelExtractionChar(static_cast<unsigned char>(line[end]))) {
             ++end;
         }
-        if (end - at > prefix.size()) list->Add(line.substr(at, end - at));
+        if (end - at <= prefix.size()) continue;
+        const std::string word = line.substr(at, end - at);
+        texts.push_back(options.ignoreCase ? ModelTypedCase(prefix, word) : word);
     }
+    if (options.nearestFirst) std::reverse(texts.begin(), texts.end());
+    for (const std::string& text : texts)
+        list->Add(text);
+}
+
+inline void ModelHarvest(const std::string& line, const std::string& prefix, bool numbers,
+                         ModelList* list) {
+    ModelOptions options;
+    options.numbers = numbers;
+    ModelHarvest(line, prefix, options, list);
 }
 
 // The prefix: the run of word characters that ends left of column, at most 32 bytes of it.

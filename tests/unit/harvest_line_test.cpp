@@ -33,7 +33,7 @@ class Candidates : public ::testing::Test {
   protected:
     void SetUp() override {
         saved_ = gSettings;
-        gSettings = {0, 0, 1, 0};
+        gSettings = {0, 0, 1, 0, 0, 0};
         gPlatform.messageBeep = RecordBeep;
         gPlatform.allocate = CountedAllocate;
         gPlatform.release = CountedRelease;
@@ -74,6 +74,7 @@ class Candidates : public ::testing::Test {
 };
 
 using Words = std::vector<std::string>;
+using namespace std::string_literals;
 
 // ---- HarvestLine ----
 
@@ -88,15 +89,19 @@ TEST_F(Candidates, OrderOfDiscoveryAcrossLines) {
 // ---- The list ----
 
 TEST_F(Candidates, DuplicatesAreFoundAmongManyWords) {
-    std::vector<std::string> words;
-    std::string line;
-    for (int i = 0; i < 149; ++i) {
+    Words lines(2), words;
+    for (int i = 0; i < 149; ++i)
+        lines[i % 2] += "w" + std::to_string(i * 7919) + " ";
+    for (int i = 0; i < 149; i += 2)
         words.push_back("w" + std::to_string(i * 7919));
-        line += words.back() + " ";
-    }
-    const Words list = Harvest(line + line + "wlast " + words[0], "w");
+    for (int i = 1; i < 149; i += 2)
+        words.push_back("w" + std::to_string(i * 7919));
     words.push_back("wlast");
-    EXPECT_EQ(list, words);
+    CandidateList = nullptr;
+    const char prefix[kPrefixSize] = "w";
+    for (const std::string& line : {lines[0], lines[1], lines[1], lines[0], "wlast w0"s})
+        HarvestLine(line.c_str(), prefix);
+    EXPECT_EQ(List(), words);
 }
 
 // A failed allocation costs its word and two beeps; the words after it are listed as usual.

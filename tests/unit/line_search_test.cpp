@@ -36,7 +36,7 @@ std::vector<NamedPath> Paths() {
 
 // Bytes that make word starts, runs and their ends likely: letters, digits, '_', Cyrillic
 // in and out of the taken set, blanks, punctuation and the zero byte.
-const char kAlphabet[] = "abqqqqAZ09__  ,.\x80\xa5\xaf\xb0\xdf\xe0\xef\xf0\xff";
+const char kAlphabet[] = "abqqqQQAZ09__  ,.\x80\xa0\x85\xa5\xaf\xb0\xdf\xe0\x9f\xef\xf0\xff";
 
 std::string RandomLine(Random& random) {
     std::size_t length = random.Below(8) == 0 ? 900 + random.Below(300) : random.Below(140);
@@ -63,23 +63,23 @@ std::string RandomPrefix(Random& random, const std::string& line) {
     return prefix;
 }
 
-// The words one path offers for line, read from the list it leaves.
+// The words one path offers for line, read from the list it leaves: the line, its
+// terminator and word bytes that the search must not take, in a buffer that ends where the
+// padding does, so that the sanitizers see any read past it.
 std::vector<std::string> Found(LineSearchPath path, const std::string& line,
-                               const std::string& prefix, bool padded) {
+                               const std::string& prefix) {
     char buffer[kPrefixSize] = {};
     prefix.copy(buffer, sizeof buffer);
     LineSearch search;
     std::memset(&search, 'q', sizeof search); // what an earlier search left, which must not count
     PrepareLineSearch(search, buffer);
-    // Exactly the line's bytes, so that the sanitizers see any read past them, or the
-    // line, its terminator and word bytes that the search must not take.
-    const std::size_t size = line.size() + (padded ? kLinePadding : 0);
-    std::unique_ptr<unsigned char[]> text(new unsigned char[size == 0 ? 1 : size]());
-    if (padded) std::memset(text.get() + line.size() + 1, 'q', kLinePadding - 1);
+    search.path = path;
+    const std::size_t size = line.size() + kLinePadding;
+    std::unique_ptr<unsigned char[]> text(new unsigned char[size]());
+    std::memset(text.get() + line.size() + 1, 'q', kLinePadding - 1);
     std::memcpy(text.get(), line.data(), line.size());
     CandidateList = nullptr;
-    SyncCandidateIndex();
-    path(search, text.get(), line.size(), padded);
+    SearchLine(search, text.get(), line.size());
     std::vector<std::string> words;
     for (const CandidateNode* node = CandidateList; node != nullptr; node = node->nextNode) {
         words.emplace_back(node->word, strnlen(node->word, sizeof node->word));
@@ -154,26 +154,30 @@ TEST_F(LineSearchPaths, VectorClassesMatchTheTables) {
 #endif
 }
 
-// Thousands of lines of likely bytes, every path, padded and exact, both settings.
+// Thousands of lines of likely bytes, every path, every setting that changes the words.
 TEST_F(LineSearchPaths, EveryPathFindsTheModelsWords) {
     Random random{2026};
     for (int i = 0; i < 3000; ++i) {
         const std::string line = RandomLine(random);
         const std::string prefix = RandomPrefix(random, line);
-        const bool numbers = random.Below(2) == 0;
-        gSettings.numbers = numbers ? 1 : 0;
+        ModelOptions options;
+        options.numbers = random.Below(2) == 0;
+        options.ignoreCase = random.Below(2) == 0;
+        options.nearestFirst = random.Below(4) == 0;
+        gSettings.numbers = options.numbers ? 1 : 0;
+        gSettings.ignoreCase = options.ignoreCase ? 1 : 0;
+        gSettings.nearestFirst = options.nearestFirst ? 1 : 0;
         // What the engine reads: the line up to a zero byte, the prefix up to one or 32.
         const std::string text = line.substr(0, std::strlen(line.c_str()));
         const std::string effective =
             prefix.substr(0, std::min<std::size_t>(32, std::strlen(prefix.c_str())));
         ModelList model;
-        if (!effective.empty()) ModelHarvest(text, effective, numbers, &model);
+        if (!effective.empty()) ModelHarvest(text, effective, options, &model);
         for (const NamedPath& path : Paths()) {
-            for (const bool padded : {false, true}) {
-                ASSERT_EQ(Found(path.path, line, prefix, padded), model.words)
-                    << path.name << (padded ? " padded" : " exact") << ", line " << i
-                    << ", prefix '" << prefix << "', numbers " << numbers;
-            }
+            ASSERT_EQ(Found(path.path, line, prefix), model.words)
+                << path.name << ", line " << i << ", prefix '" << prefix << "', numbers "
+                << options.numbers << ", case " << options.ignoreCase << ", nearest "
+                << options.nearestFirst;
         }
     }
 }
@@ -189,11 +193,9 @@ TEST_F(LineSearchPaths, WordsAtBlockAndStretchEdges) {
             ModelList model;
             ModelHarvest(line, "q", false, &model);
             for (const NamedPath& path : Paths()) {
-                for (const bool padded : {false, true}) {
-                    EXPECT_EQ(Found(path.path, line, "q", padded), model.words)
-                        << path.name << " at " << at << ", tail " << tail;
-                    EXPECT_TRUE(Found(path.path, line, "", padded).empty()) << path.name;
-                }
+                EXPECT_EQ(Found(path.path, line, "q"), model.words)
+                    << path.name << " at " << at << ", tail " << tail;
+                EXPECT_TRUE(Found(path.path, line, "").empty()) << path.name;
             }
         }
     }
@@ -209,10 +211,8 @@ TEST_F(LineSearchPaths, AListThatFillsMidLine) {
     ModelList model;
     ModelHarvest(line, "q", false, &model);
     ASSERT_EQ(model.words.size(), 150u);
-    for (const NamedPath& path : Paths()) {
-        for (const bool padded : {false, true})
-            EXPECT_EQ(Found(path.path, line, "q", padded), model.words) << path.name;
-    }
+    for (const NamedPath& path : Paths())
+        EXPECT_EQ(Found(path.path, line, "q"), model.words) << path.name;
 }
 
 // ---- What the candidate index costs ----
@@ -277,34 +277,50 @@ TEST_F(LineSearchPaths, IndexCostPerWordStaysFlatOnEveryPath) {
     gSettings.numbers = 0;
     // Distinct words that fill the list; 31-letter words that differ in the last; words
     // alike but in three letters at every place (and at one, Latin letters of either case
-    // and Cyrillic ones, which differ from some of them in one bit alone).
+    // and Cyrillic ones, which differ from some of them in one bit alone); words that differ
+    // only in the case of eight letters, Latin and Cyrillic.
     std::vector<WordFamily> families = {
         {1, 5, 400},
         {30, 1, 26},
         {7, 3, 149,
          "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
-         "\xE0\xE1\xE2\xE3\xE4\xE5\xE6\xE7\xE8\xE9\xEA\xEB\xEC\xED\xEE\xEF"}};
+         "\xE0\xE1\xE2\xE3\xE4\xE5\xE6\xE7\xE8\xE9\xEA\xEB\xEC\xED\xEE\xEF"},
+        {1, 8, 149, "aA"},
+        {20, 8, 149, "\xE5\x95"}};
     for (std::size_t shared = 1; shared + 3 <= kMaxWordLength; ++shared)
         families.push_back({shared, 3, 149});
-    char prefix[kPrefixSize] = "q";
+    // Case as it matters, and ignored with the prefix typed as a capital, so that every
+    // word's text is made in the typed case (the capital, then the rest as found).
+    const struct {
+        std::uint32_t ignoreCase;
+        char prefix[kPrefixSize];
+    } settings[] = {{0, "q"}, {1, "Q"}};
     LineSearch search;
-    for (const WordFamily& family : families) {
-        for (const NamedPath& path : Paths()) {
-            CandidateList = nullptr;
-            SyncCandidateIndex();
-            PrepareLineSearch(search, prefix);
-            for (const std::string& line : FamilyLines(family))
-                path.path(search, reinterpret_cast<const unsigned char*>(line.c_str()), line.size(),
-                          false);
-            const IndexCost cost = CostOfListedWords();
-            FreeCandidates();
-            CandidateList = nullptr;
-            const std::string where = std::to_string(family.shared) + " bytes alike, " +
-                                      family.letters.substr(0, 3) + "..., " + path.name;
-            ASSERT_EQ(cost.words, std::min(family.distinct, kMaxMenuItems)) << where;
-            EXPECT_LE(cost.maxProbes, kMaxProbesPastHome) << where;
-            EXPECT_LE(cost.probes, kMeanProbesPastHome * cost.words) << where;
-            EXPECT_LE(cost.comparisons, kMeanComparisons * cost.words) << where;
+    for (const auto& setting : settings) {
+        gSettings.ignoreCase = setting.ignoreCase;
+        for (const WordFamily& family : families) {
+            for (const NamedPath& path : Paths()) {
+                CandidateList = nullptr;
+                SyncCandidateIndex();
+                PrepareLineSearch(search, setting.prefix);
+                for (const std::string& line : FamilyLines(family)) {
+                    const std::string padded = line + std::string(kLinePadding, '\0');
+                    path.path(search, reinterpret_cast<const unsigned char*>(padded.data()),
+                              line.size());
+                }
+                const IndexCost cost = CostOfListedWords();
+                const char first = CandidateList == nullptr ? 0 : CandidateList->word[0];
+                FreeCandidates();
+                CandidateList = nullptr;
+                const std::string where = std::to_string(family.shared) + " bytes alike, " +
+                                          family.letters.substr(0, 3) + "..., " + path.name +
+                                          ", prefix " + setting.prefix;
+                ASSERT_EQ(cost.words, std::min(family.distinct, kMaxMenuItems)) << where;
+                EXPECT_EQ(first, setting.prefix[0]) << where;
+                EXPECT_LE(cost.maxProbes, kMaxProbesPastHome) << where;
+                EXPECT_LE(cost.probes, kMeanProbesPastHome * cost.words) << where;
+                EXPECT_LE(cost.comparisons, kMeanComparisons * cost.words) << where;
+            }
         }
     }
 }
