@@ -39,8 +39,9 @@ refused() {
 refused "$work/missing" "Run tools/setup.sh" PATH=/nonexistent
 if command -v i686-w64-mingw32-g++-posix >/dev/null; then
     configure "$work/missing" || fail "configured after the install: $(cat "$work/missing.log")"
-    grep -q '^CMAKE_AR:FILEPATH=.*/i686-w64-mingw32-ar$' "$work/missing/CMakeCache.txt" ||
-        fail "the tree configured after the install has $(grep ^CMAKE_AR: "$work/missing/CMakeCache.txt")"
+    cache=$work/missing/CMakeCache.txt
+    grep -q '^CMAKE_AR:FILEPATH=.*/i686-w64-mingw32-ar$' "$cache" ||
+        fail "the tree configured after the install has $(grep ^CMAKE_AR: "$cache")"
 fi
 
 # Caches that a configure without the compiler left before: one entry of each kind.
