@@ -45,8 +45,9 @@ class Scenario : public ::testing::Test {
     // when no dialog was shown.
     bool UseOptions(const Options& options) {
         host.dialogAnswer = [&options](DialogItemRecord* items, std::int32_t count) {
-            const std::uint32_t values[] = {options.space,   options.menu1,      options.sound,
-                                            options.numbers, options.ignoreCase, options.nearestFirst};
+            const std::uint32_t values[] = {options.space,      options.menu1,
+                                            options.sound,      options.numbers,
+                                            options.ignoreCase, options.nearestFirst};
             std::int32_t confirm = -1;
             std::size_t boxes = 0;
             for (std::int32_t i = 0; i < count; ++i) {
