@@ -42,7 +42,7 @@ doc_line() {
     got=$(sed -n "$1p" doc.txt)
     [ "$got" = "$2" ] || fail "line $1 is '$got', expected '$2'"
 }
-# The check boxes of the dialog on screen, top to bottom, as a string like "[ ][x][ ][ ]".
+# The check boxes of the dialog on screen, top to bottom, as a string like "[ ][x][ ][ ][ ][ ]".
 check_boxes() { grep -o '\[[ x]\] ' screen.txt | tr -d ' \n' | sed 's/\[\]/[ ]/g'; }
 reset_settings() { wine reg delete 'HKCU\Software\LexamundDemo' /f >/dev/null 2>&1 || true; }
 
@@ -123,15 +123,15 @@ case_dialog_space() {
     screen_has "Plug-ins"
     screen_has "1 Lexamund"
     demo cp866 t.txt --keys '<F11><Enter>'
-    [ "$(check_boxes)" = "[ ][ ][x][ ]" ] || fail "check boxes $(check_boxes) on opening"
+    [ "$(check_boxes)" = "[ ][ ][x][ ][ ][ ]" ] || fail "check boxes $(check_boxes) on opening"
     screen_has "{ Save }"
     screen_has "[ Cancel ]"
     demo cp866 t.txt --keys '<F11><Enter><Tab><Tab><Space><S-Tab><Space>'
-    [ "$(check_boxes)" = "[ ][x][ ][ ]" ] || fail "check boxes $(check_boxes) after Tab and Space"
+    [ "$(check_boxes)" = "[ ][x][ ][ ][ ][ ]" ] || fail "check boxes $(check_boxes) after Tab and Space"
     # Esc and the second button leave the options as they were.
     demo cp866 t.txt --keys '<F11><Enter><Space><Esc><C-End><C-Space>'
     doc_line 2 "hello"
-    demo cp866 t.txt --keys '<F11><Enter><Space><Tab><Tab><Tab><Tab><Tab><Enter><C-End><C-Space>'
+    demo cp866 t.txt --keys '<F11><Enter><Space><Tab><Tab><Tab><Tab><Tab><Tab><Tab><Enter><C-End><C-Space>'
     doc_line 2 "hello"
     # Enter on a check box chooses the default button: the next completion appends a blank.
     demo cp866 t.txt --keys '<F11><Enter><Space><Enter><C-End><C-Space>'
