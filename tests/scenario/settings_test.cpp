@@ -286,13 +286,17 @@ TEST_F(SettingsScenario, EachDialogStartsFromTheTemplate) {
                                                  9, 10, 6, 7, 1, 2, 3,  4, 5, 9, 10, 6, 7}));
 }
 
-TEST_F(SettingsScenario, AMessageLongerThanAnItemIsCutToFit) {
-    host.messages[2] = std::string(600, 'a');
-    host.messages[3] = std::string(511, 'b');
+// Texts of 600 and of exactly 511 characters: each is cut to the 511 an item holds, and its
+// terminator stays inside its own item.
+TEST_F(SettingsScenario, AMessageLongerThanAnItemIsCutToFitAndLeavesTheOtherItemsAlone) {
+    std::array<std::string, 11> cut;
+    for (std::size_t number = 1; number < host.messages.size(); ++number) {
+        host.messages[number] =
+            std::string(number % 2 == 0 ? 600 : 511, static_cast<char>('a' + number));
+        cut[number] = host.messages[number].substr(0, 511);
+    }
     Shown();
-    const std::vector<DialogItemRecord>& items = host.dialogs.back().items;
-    EXPECT_EQ(std::string(items[1].data), std::string(511, 'a'));
-    EXPECT_EQ(std::string(items[2].data), std::string(511, 'b'));
+    ExpectTemplate(host.dialogs.back().items, {0, 0, 1, 0, 0, 0}, cut);
 }
 
 // ---- The key path ----
