@@ -93,7 +93,9 @@ TestHost::TestHost() : previous_(gHost) {
                 "&Digits and _ in words",
                 "&Save",
                 "&Cancel",
-                "%d words"};
+                "%d words",
+                "&Ignore case",
+                "&Nearest words first"};
     gHost = this;
 }
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-// The options in the order of the settings dialog's check boxes, defaults first.
+// The six options in the order of the settings dialog's check boxes, defaults first.
 struct Options {
     std::uint32_t space = 0;
     std::uint32_t menu1 = 0;
@@ -40,7 +40,7 @@ class Scenario : public ::testing::Test {
         return host.PressCtrlSpace();
     }
 
-    // Sets the options as a user would: through the plug-in's settings dialog,
+    // Sets the six options as a user would: through the plug-in's settings dialog,
     // ticking the check boxes in their order and closing with the default button. False
     // when no dialog was shown.
     bool UseOptions(const Options& options) {
