@@ -12,8 +12,9 @@
 
 namespace {
 
-const char* const kNames[] = {"Space", "Menu1", "Sound", "Numbers"};
-constexpr std::uint32_t kDefaults[] = {0, 0, 1, 0};
+const char* const kNames[] = {"Space", "Menu1", "Sound", "Numbers", "IgnoreCase", "NearestFirst"};
+constexpr std::uint32_t kDefaults[] = {0, 0, 1, 0, 0, 0};
+constexpr int kSettingCount = 6;
 
 // ---- One registry call that fails ----
 
@@ -80,7 +81,7 @@ void CheckKeyPath(const std::string& hostKey) {
 void PlantValues(FuzzInput& in) {
     for (unsigned n = in.Below(6); n > 0; --n) {
         const std::uint8_t pick = in.Byte();
-        std::string name = pick < 128 ? kNames[pick % 4] : in.Text(40);
+        std::string name = pick < 128 ? kNames[pick % kSettingCount] : in.Text(40);
         if (pick & 0x40)
             for (char& c : name)
                 c = static_cast<char>(c ^ 0x20 * (c >= 'A'));
@@ -103,22 +104,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     PlantValues(in);
 
     // Loading gives each value as stored, or its default.
-    std::uint32_t expected[4];
-    for (int i = 0; i < 4; ++i)
+    std::uint32_t expected[kSettingCount];
+    for (int i = 0; i < kSettingCount; ++i)
         expected[i] = Expected(kNames[i], kDefaults[i]);
     LoadSettings();
-    const std::uint32_t loaded[4] = {gSettings.space, gSettings.menu1, gSettings.sound,
-                                     gSettings.numbers};
-    for (int i = 0; i < 4; ++i)
+    const std::uint32_t loaded[kSettingCount] = {gSettings.space,      gSettings.menu1,
+                                                 gSettings.sound,      gSettings.numbers,
+                                                 gSettings.ignoreCase, gSettings.nearestFirst};
+    for (int i = 0; i < kSettingCount; ++i)
         FUZZ_CHECK(loaded[i] == expected[i]);
 
     // Saving stores each as a 4-byte REG_DWORD wherever the registry takes the path.
-    gSettings = {static_cast<std::uint32_t>(in.Int32()), static_cast<std::uint32_t>(in.Int32()),
-                 static_cast<std::uint32_t>(in.Int32()), static_cast<std::uint32_t>(in.Int32())};
+    std::uint32_t saved[kSettingCount];
+    for (std::uint32_t& value : saved)
+        value = static_cast<std::uint32_t>(in.Int32());
+    gSettings = {saved[0], saved[1], saved[2], saved[3], saved[4], saved[5]};
     SaveSettings();
-    const std::uint32_t saved[4] = {gSettings.space, gSettings.menu1, gSettings.sound,
-                                    gSettings.numbers};
-    for (int i = 0; i < 4 && SettingsKeyPath[0] != 0; ++i) {
+    for (int i = 0; i < kSettingCount && SettingsKeyPath[0] != 0; ++i) {
         MemoryRegistryValue value;
         if (!MemoryRegistryGetValue(SettingsKeyPath, kNames[i], &value)) {
             // Only a path the registry refuses goes unwritten.
