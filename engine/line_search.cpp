@@ -84,9 +84,8 @@ void PrepareLineSearch(LineSearch& search, const char* prefix) {
 
 bool OfferInTypedCase(const LineSearch& search, const unsigned char* word, std::size_t length,
                       std::uint32_t differ) {
-    for (std::uint32_t rest = differ; rest != 0; rest &= rest - 1) {
-        const unsigned k = static_cast<unsigned>(__builtin_ctz(rest));
-        if (word[k] != search.other[k]) return true;
+    for (std::uint32_t k = 0; k < search.length; ++k) {
+        if ((differ >> k & 1u) != 0 && word[k] != search.other[k]) return true;
     }
     // A capital met for a typed small letter makes the rest small; else, in a prefix typed
     // in capitals, a small letter met for a capital after the first makes it capital.

@@ -164,7 +164,8 @@ case_sample_options() {
     # Nearest words first, the sixth, with Ignore case still on.
     demo cp866 --keys "<F11><Enter>$(printf '<Tab>%.0s' {1..5})<Space><Enter><C-End>comp<C-Space>"
     screen_has "1 compare"
-    screen_has "8 completes"
+    screen_has "7 complicated"
+    screen_has "8 completion"
 }
 
 case_options_survive_restart() {
