@@ -70,6 +70,9 @@ void ScreenFrame(int x, int y, int width, int height, std::uint16_t attr, const 
 void ScreenShow();
 // Prints the buffer as text rows, trailing blanks cut.
 void ScreenDump(std::FILE* out);
+// Prints each cell's colours (background and foreground nibble) as two hex digits, a row
+// of the buffer a line.
+void ScreenDumpAttributes(std::FILE* out);
 // Rings the console's bell.
 void ScreenBell();
 

@@ -168,7 +168,7 @@ std::int32_t DialogKey(const InputRecord& event, DialogItemRecord* items, int co
         const int chosen = DefaultButton(items, count);
         return chosen >= 0 ? chosen : -2;
     }
-    if (key == kVkSpace || KeyChar(event) == ' ') return Activate(items, view->focus);
+    if (key == kConsoleVkSpace || KeyChar(event) == ' ') return Activate(items, view->focus);
     const int hot = FindHotKey(items, count, KeyChar(event));
     if (hot < 0) return -2;
     view->focus = hot;

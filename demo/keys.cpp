@@ -26,9 +26,9 @@ struct NamedKey {
 
 // Names a key script may use, as <name>; compared without regard to case.
 constexpr NamedKey kNamedKeys[] = {
-    {"C-Space", kVkSpace, kLeftCtrlPressed, ' '},
-    {"NUL", kVkTwo, kLeftCtrlPressed | kShiftPressed, 0}, // what a terminal's Ctrl+Space gives
-    {"Space", kVkSpace, 0, ' '},
+    {"C-Space", kConsoleVkSpace, kConsoleLeftCtrl, ' '},
+    {"NUL", kVkTwo, kConsoleLeftCtrl | kShiftPressed, 0}, // what a terminal's Ctrl+Space gives
+    {"Space", kConsoleVkSpace, 0, ' '},
     {"Enter", kVkReturn, 0, '\r'},
     {"Esc", kVkEscape, 0, 0x1B},
     {"Tab", kVkTab, 0, '\t'},
@@ -41,8 +41,8 @@ constexpr NamedKey kNamedKeys[] = {
     {"Right", kVkRight, 0, 0},
     {"Home", kVkHome, 0, 0},
     {"End", kVkEnd, 0, 0},
-    {"C-Home", kVkHome, kLeftCtrlPressed, 0},
-    {"C-End", kVkEnd, kLeftCtrlPressed, 0},
+    {"C-Home", kVkHome, kConsoleLeftCtrl, 0},
+    {"C-End", kVkEnd, kConsoleLeftCtrl, 0},
     {"PgUp", kVkPrior, 0, 0},
     {"PgDn", kVkNext, 0, 0},
     {"F1", kVkF1, 0, 0},
@@ -64,7 +64,7 @@ void PressChar(std::vector<InputRecord>* events, unsigned char c) {
     std::uint16_t virtualKey = 0;
     std::uint32_t state = 0;
     if (std::isalnum(c)) virtualKey = static_cast<std::uint16_t>(std::toupper(c));
-    if (c == ' ') virtualKey = kVkSpace;
+    if (c == ' ') virtualKey = kConsoleVkSpace;
     if (std::isupper(c)) state = kShiftPressed;
     Press(events, virtualKey, state, static_cast<char>(c));
 }
@@ -145,11 +145,11 @@ InputRecord NextInput() {
 }
 
 void NormaliseCtrlSpace(InputRecord* record) {
-    if (record->EventType != kKeyEvent || !KeyCtrl(*record)) return;
+    if (record->EventType != kConsoleKeyEvent || !KeyCtrl(*record)) return;
     KeyEventRecord& key = record->Event.KeyEvent;
     if (key.uChar != 0) return;
     if (key.wVirtualKeyCode != kVkTwo && key.wVirtualKeyCode != kVkOem3) return;
-    key.wVirtualKeyCode = kVkSpace;
+    key.wVirtualKeyCode = kConsoleVkSpace;
     key.uChar = ' ';
 }
 
@@ -161,30 +161,30 @@ unsigned char FoldCase(unsigned char c) {
 }
 
 bool IsKeyDown(const InputRecord& record) {
-    return record.EventType == kKeyEvent && record.Event.KeyEvent.bKeyDown != 0;
+    return record.EventType == kConsoleKeyEvent && record.Event.KeyEvent.bKeyDown != 0;
 }
 
 std::uint16_t KeyCode(const InputRecord& record) {
-    return record.EventType == kKeyEvent ? record.Event.KeyEvent.wVirtualKeyCode : 0;
+    return record.EventType == kConsoleKeyEvent ? record.Event.KeyEvent.wVirtualKeyCode : 0;
 }
 
 unsigned char KeyChar(const InputRecord& record) {
-    return record.EventType == kKeyEvent
+    return record.EventType == kConsoleKeyEvent
                ? static_cast<unsigned char>(record.Event.KeyEvent.uChar & 0xFF)
                : 0;
 }
 
 bool KeyShift(const InputRecord& record) {
-    return record.EventType == kKeyEvent &&
+    return record.EventType == kConsoleKeyEvent &&
            (record.Event.KeyEvent.dwControlKeyState & kShiftPressed) != 0;
 }
 
 bool KeyCtrl(const InputRecord& record) {
-    return record.EventType == kKeyEvent &&
-           (record.Event.KeyEvent.dwControlKeyState & (kLeftCtrlPressed | kRightCtrlPressed)) != 0;
+    return record.EventType == kConsoleKeyEvent &&
+           (record.Event.KeyEvent.dwControlKeyState & (kConsoleLeftCtrl | kConsoleRightCtrl)) != 0;
 }
 
 bool KeyAlt(const InputRecord& record) {
-    return record.EventType == kKeyEvent &&
+    return record.EventType == kConsoleKeyEvent &&
            (record.Event.KeyEvent.dwControlKeyState & kAltPressed) != 0;
 }

@@ -152,8 +152,9 @@ const char* DemoUsage() {
            "                    <End> <C-Home> <C-End> <PgUp> <PgDn> <F1> <F2> <F10> <F11>\n"
            "                    <NUL> <lt> (a '<') and <xHH> (a character by its code page\n"
            "                    866 byte)\n"
-           "  --dump            at the end of the script print the screen and the document\n"
-           "                    (as the file's bytes) and leave; no console is used\n"
+           "  --dump            at the end of the script print the screen's colours (two hex\n"
+           "                    digits a cell), the screen and the document (as the file's\n"
+           "                    bytes) and leave; no console is used\n"
            "  --version         print the release's version and leave\n"
            "  --help, -h        print this text and leave\n"
            "FILE defaults to the sample beside the program. Keys: Ctrl+Space completes,\n"
@@ -167,6 +168,8 @@ const char* DemoUsage() {
         ScreenClose();
         std::exit(0);
     }
+    std::printf("---- colours ----\n");
+    ScreenDumpAttributes(stdout);
     std::printf("---- screen ----\n");
     ScreenDump(stdout);
     std::printf("---- document ----\n");

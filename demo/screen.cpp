@@ -12,6 +12,8 @@ namespace {
 constexpr unsigned char kTopLeft = 0xC9, kTopRight = 0xBB, kBottomLeft = 0xC8, kBottomRight = 0xBC,
                         kHorizontal = 0xCD, kVertical = 0xBA;
 
+constexpr std::uint16_t kColourBits = 0xFF; // an attribute's background and foreground nibbles
+
 constexpr DWORD kBellFrequency = 800; // Hz
 constexpr DWORD kBellMilliseconds = 80;
 
@@ -170,6 +172,15 @@ void ScreenDump(std::FILE* out) {
         }
         text.erase(text.find_last_not_of(' ') + 1);
         std::fprintf(out, "%s\n", text.c_str());
+    }
+}
+
+void ScreenDumpAttributes(std::FILE* out) {
+    for (int row = 0; row < gScreen.height; ++row) {
+        for (int column = 0; column < gScreen.width; ++column) {
+            std::fprintf(out, "%02X", At(column, row)->attr & kColourBits);
+        }
+        std::fprintf(out, "\n");
     }
 }
 

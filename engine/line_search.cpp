@@ -43,17 +43,17 @@ SimdCap SimdCapFromEnvironment() {
 // The case rule's masks, for a prefix of length bytes: smallBits marks its small letters;
 // capitalBits its capitals after the first letter, when it has no small letter at all.
 void PrepareCaseRule(LineSearch& search) {
+    std::uint32_t smalls = 0;
     std::uint32_t capitals = 0;
     bool letterSeen = false;
     for (std::uint32_t k = 0; k < search.length; ++k) {
         const unsigned char byte = search.prefix[k];
-        if (kSmallLetter[byte] == byte && kCapitalLetter[byte] != byte) search.smallBits |= 1u << k;
-        if (kCapitalLetter[byte] == byte && kSmallLetter[byte] != byte && letterSeen) {
-            capitals |= 1u << k;
-        }
+        if (kCapitalLetter[byte] != byte) smalls |= 1u << k;
+        if (kSmallLetter[byte] != byte && letterSeen) capitals |= 1u << k;
         letterSeen = letterSeen || OtherCase(byte) != byte;
     }
-    search.capitalBits = search.smallBits == 0 ? capitals : 0;
+    search.smallBits = smalls;
+    search.capitalBits = smalls == 0 ? capitals : 0;
 }
 
 } // namespace

@@ -212,8 +212,8 @@ InputRecord Event(FuzzInput& in) {
         std::memcpy(&record, raw.data(), raw.size());
         return record;
     }
-    const std::uint32_t ctrl = (mode & 1) ? kLeftCtrlPressed : kRightCtrlPressed;
-    return KeyEvent(true, kVkSpace, ctrl | (static_cast<std::uint32_t>(mode >> 1) << 4));
+    const std::uint32_t ctrl = (mode & 1) ? kConsoleLeftCtrl : kConsoleRightCtrl;
+    return KeyEvent(true, kConsoleVkSpace, ctrl | (static_cast<std::uint32_t>(mode >> 1) << 4));
 }
 
 // One request: the event, the document, the cursor and the window's corner.
@@ -299,8 +299,8 @@ struct ModelOutcome {
 
 bool ModelCompletionKey(const InputRecord& record) {
     const KeyEventRecord& key = record.Event.KeyEvent;
-    return record.EventType == kKeyEvent && key.bKeyDown != 0 && key.wVirtualKeyCode == kVkSpace &&
-           (key.dwControlKeyState & (kLeftCtrlPressed | kRightCtrlPressed)) != 0;
+    return record.EventType == kConsoleKeyEvent && key.bKeyDown != 0 && key.wVirtualKeyCode == kConsoleVkSpace &&
+           (key.dwControlKeyState & (kConsoleLeftCtrl | kConsoleRightCtrl)) != 0;
 }
 
 // A line as the engine sees it: the host's text up to its first NUL, at most cut bytes of

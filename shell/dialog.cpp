@@ -1,4 +1,4 @@
-// The settings dialog: the four options as check boxes, saved on the default button.
+// The settings dialog: the six options as check boxes, saved on the default button.
 #include "engine/engine.h"
 #include "host/host.h"
 #include "shell/settings.h"
@@ -7,10 +7,10 @@
 
 namespace {
 
-constexpr int kDialogItems = 7;
+constexpr int kDialogItems = 9;
 constexpr std::int32_t kDialogWidth = 40;
-constexpr std::int32_t kDialogHeight = 11;
-constexpr std::int32_t kConfirmItem = 5; // RunDialog's result for the default button
+constexpr std::int32_t kDialogHeight = 13;
+constexpr std::int32_t kConfirmItem = 7; // RunDialog's result for the default button
 
 // The dialog as constant data: each item's message number, then the items with empty
 // texts and clear check boxes. Each call works on a fresh copy.
@@ -21,20 +21,23 @@ struct DialogTemplate {
 
 constexpr DialogTemplate kSettingsDialog = {
     {kMsgPluginName, kMsgSpaceLabel, kMsgMenu1Label, kMsgSoundLabel, kMsgNumbersLabel,
-     kMsgConfirmButton, kMsgSecondButton},
+     kMsgIgnoreCaseLabel, kMsgNearestFirstLabel, kMsgConfirmButton, kMsgSecondButton},
     {
-        {kDialogFrameBox, 1, 1, 38, 9, 0, 0, 0, 0, {}},
+        {kDialogFrameBox, 1, 1, 38, 11, 0, 0, 0, 0, {}},
         {kDialogCheckBox, 3, 3, 0, 0, 1, 0, 0, 0, {}},
         {kDialogCheckBox, 3, 4, 0, 0, 0, 0, 0, 0, {}},
         {kDialogCheckBox, 3, 5, 0, 0, 0, 0, 0, 0, {}},
         {kDialogCheckBox, 3, 6, 0, 0, 0, 0, 0, 0, {}},
-        {kDialogButton, 0, 8, 0, 0, 0, 0, kDialogButtonRow, 1, {}},
-        {kDialogButton, 0, 8, 0, 0, 0, 0, kDialogButtonRow, 0, {}},
+        {kDialogCheckBox, 3, 7, 0, 0, 0, 0, 0, 0, {}},
+        {kDialogCheckBox, 3, 8, 0, 0, 0, 0, 0, 0, {}},
+        {kDialogButton, 0, 10, 0, 0, 0, 0, kDialogButtonRow, 1, {}},
+        {kDialogButton, 0, 10, 0, 0, 0, 0, kDialogButtonRow, 0, {}},
     }};
 
-// The check box items of Space, Menu1, Sound and Numbers, in that order.
-constexpr int kSpaceItem = 1;
-constexpr int kNumbersItem = 4;
+// The check box items of Space, Menu1, Sound, Numbers, IgnoreCase and NearestFirst, in
+// that order.
+constexpr int kFirstCheckBox = 1;
+constexpr int kLastCheckBox = 6;
 
 // Copies a host text into an item, cut to kDialogItemTextSize - 1 characters; a null
 // text leaves the item empty.
@@ -45,21 +48,22 @@ void FillItemText(DialogItemRecord* item, const char* text) {
     item->data[length] = '\0';
 }
 
+// The setting that check box item shows and sets.
 std::uint32_t* SettingOfItem(int item) {
-    std::uint32_t* fields[] = {&gSettings.space, &gSettings.menu1, &gSettings.sound,
-                               &gSettings.numbers};
-    return fields[item - kSpaceItem];
+    std::uint32_t* fields[] = {&gSettings.space,   &gSettings.menu1,      &gSettings.sound,
+                               &gSettings.numbers, &gSettings.ignoreCase, &gSettings.nearestFirst};
+    return fields[item - kFirstCheckBox];
 }
 
 } // namespace
 
-// Shows the settings dialog. On the default button the four check box states, exactly as
+// Shows the settings dialog. On the default button the six check box states, exactly as
 // the host left them, become the settings and are written; any other outcome changes
 // nothing. Neither argument is read; the result is always -1.
 extern "C" std::int32_t HOSTENTRY OpenPlugin(std::int32_t, HostWord) {
     if (gStartup.runDialog == nullptr) return -1;
     DialogTemplate dialog = kSettingsDialog;
-    for (int i = kSpaceItem; i <= kNumbersItem; ++i) {
+    for (int i = kFirstCheckBox; i <= kLastCheckBox; ++i) {
         dialog.items[i].selected = static_cast<std::int32_t>(*SettingOfItem(i));
     }
     for (int i = 0; i < kDialogItems; ++i) {
@@ -69,7 +73,7 @@ extern "C" std::int32_t HOSTENTRY OpenPlugin(std::int32_t, HostWord) {
         gStartup.runDialog(static_cast<std::int32_t>(gStartup.moduleNumber), -1, -1, kDialogWidth,
                            kDialogHeight, 0, dialog.items, kDialogItems);
     if (result != kConfirmItem) return -1;
-    for (int i = kSpaceItem; i <= kNumbersItem; ++i) {
+    for (int i = kFirstCheckBox; i <= kLastCheckBox; ++i) {
         *SettingOfItem(i) = static_cast<std::uint32_t>(dialog.items[i].selected);
     }
     SaveSettings();

@@ -1,4 +1,4 @@
-// The settings store: key path, key operations, and reading and writing the four options.
+// The settings store: key path, key operations, and reading and writing the six options.
 #include "shell/settings.h"
 
 #include "engine/engine.h"
@@ -21,6 +21,8 @@ constexpr SettingSlot kSettingSlots[] = {
     {"Menu1", &CompletionSettings::menu1, 0},
     {"Sound", &CompletionSettings::sound, 1},
     {"Numbers", &CompletionSettings::numbers, 0},
+    {"IgnoreCase", &CompletionSettings::ignoreCase, 0},
+    {"NearestFirst", &CompletionSettings::nearestFirst, 0},
 };
 
 constexpr std::uint32_t kDwordSize = 4;

@@ -72,7 +72,7 @@ unsigned char OemToWin1251(unsigned char byte) {
 InputRecord KeyEvent(bool down, std::uint16_t virtualKey, std::uint32_t controlState,
                      char character) {
     InputRecord record = {};
-    record.EventType = kKeyEvent;
+    record.EventType = kConsoleKeyEvent;
     record.Event.KeyEvent.bKeyDown = down ? 1 : 0;
     record.Event.KeyEvent.wRepeatCount = 1;
     record.Event.KeyEvent.wVirtualKeyCode = virtualKey;
@@ -93,7 +93,9 @@ TestHost::TestHost() : previous_(gHost) {
                 "&Digits and _ in words",
                 "&Save",
                 "&Cancel",
-                "%d words"};
+                "%d words",
+                "&Ignore case",
+                "&Nearest words first"};
     gHost = this;
 }
 
@@ -220,12 +222,12 @@ std::int32_t TestHost::Send(const InputRecord& record) {
 }
 
 std::int32_t TestHost::PressCtrlSpace() {
-    return Send(KeyEvent(true, kVkSpace, kLeftCtrlPressed));
+    return Send(KeyEvent(true, kConsoleVkSpace, kConsoleLeftCtrl));
 }
 
 void TestHost::Reenter() {
     if (!reenterDuringInsert || plugin.processEditorInput == nullptr) return;
-    const InputRecord record = KeyEvent(true, kVkSpace, kLeftCtrlPressed);
+    const InputRecord record = KeyEvent(true, kConsoleVkSpace, kConsoleLeftCtrl);
     reentryResults.push_back(plugin.processEditorInput(&record));
 }
 

@@ -111,10 +111,10 @@ class TestHost {
     // ---- The other services ----
     std::int32_t moduleNumber = 0x4C58;
     std::string pluginKey = "Software\\TestHost\\Plugins";
-    std::array<std::string, 9> messages; // texts by message number (English by default)
-    bool nullMessages = false;           // LookupMessage answers every number with null
+    std::array<std::string, 11> messages; // texts by message number (English by default)
+    bool nullMessages = false;            // LookupMessage answers every number with null
     // Loads the texts from a message file ("*.lng"); false, leaving the texts as they were,
-    // when it cannot be read or holds fewer than nine texts.
+    // when it cannot be read or holds fewer than eleven texts.
     bool LoadMessages(const std::string& path);
     // Loads the texts of the message file in folder whose ".Language=" line names language
     // (e.g. "English" or "Russian"), as the host picks a plug-in's texts by its language
@@ -205,6 +205,14 @@ struct MessageFile {
 // has a line that is not a quoted text.
 bool ReadMessageFile(const std::string& path, MessageFile* file);
 
-// Builds a key event. Ctrl+Space is KeyEvent(true, 0x20, kLeftCtrlPressed).
+// The console's numbers for Ctrl+Space, held here apart from the plug-in's own constants:
+// were the plug-in's numbers wrong, the key a host sends would start nothing.
+inline constexpr std::uint16_t kConsoleKeyEvent = 1;       // KEY_EVENT
+inline constexpr std::uint16_t kConsoleVkSpace = 0x20;     // VK_SPACE
+inline constexpr std::uint32_t kConsoleRightCtrl = 0x0004; // RIGHT_CTRL_PRESSED
+inline constexpr std::uint32_t kConsoleLeftCtrl = 0x0008;  // LEFT_CTRL_PRESSED
+
+// Builds a key event of type kConsoleKeyEvent. Ctrl+Space is
+// KeyEvent(true, kConsoleVkSpace, kConsoleLeftCtrl).
 InputRecord KeyEvent(bool down, std::uint16_t virtualKey, std::uint32_t controlState,
                      char character = 0);

@@ -9,7 +9,7 @@ failures=0
 
 texts=('"Lexamund"' '"Lexamund"' '"&Append a space"' '"&Menu for a single word"'
        '"&Beep when nothing is found"' '"&Digits and _ in words"' '"&Save"' '"&Cancel"'
-       '"%d words"')
+       '"%d words"' '"&Ignore case"' '"&Nearest words first"')
 header='.Language=English,English'
 
 # Writes $dir/NAME.lng from the lines given, each ended with CR LF.
@@ -19,7 +19,7 @@ write() {
     printf '%s\r\n' "$@" >"$dir/$name.lng"
 }
 
-# Writes $dir/NAME.lng: the header, then the nine texts with text N replaced by TEXT
+# Writes $dir/NAME.lng: the header, then the eleven texts with text N replaced by TEXT
 # (quoted here); text N stands on line N + 2.
 with_text() {
     local name=$1 n=$2 text=$3
@@ -50,7 +50,7 @@ write good "$header" "${texts[@]}"
 expect good
 
 write bom-comments $'\xEF\xBB\xBF'"$header" "// the settings dialog" "" "${texts[@]:0:8}" \
-    '"%s items"'
+    '"%s items"' "${texts[@]:9}"
 expect bom-comments "12: message 8 has %s, not an integer conversion (shown as text; write %% for a percent sign)" \
     "12: message 8 has no integer conversion (%d) for the count"
 
@@ -63,12 +63,12 @@ expect no-name "1: the .Language= line names no language"
 : >"$dir/empty.lng"
 expect empty "1: the file is empty"
 
-write eight "$header" "${texts[@]:0:8}"
-expect eight "9: 8 texts, 9 expected"
-write ten "$header" "${texts[@]}" '"more"' '"and more"'
-expect ten "11: a text after the nine messages"
-write unquoted "$header" "${texts[@]:0:3}" 'Menu for a single word"' "${texts[@]:4}"
-expect unquoted "5: not a quoted text (the host rejects the whole file)" "10: 8 texts, 9 expected"
+write nine "$header" "${texts[@]:0:9}"
+expect nine "10: 9 texts, 11 expected"
+write twelve "$header" "${texts[@]}" '"more"' '"and more"'
+expect twelve "13: a text after the eleven messages"
+write unquoted "$header" "${texts[@]:0:3}" 'Menu for a single word"' "${texts[@]:4:5}"
+expect unquoted "5: not a quoted text (the host rejects the whole file)" "10: 8 texts, 11 expected"
 
 with_text tab 5 $'&Digits\tand _'
 expect tab "7: message 5 has the control byte 0x09"
@@ -88,6 +88,13 @@ with_text label-long 2 "&$(printf 'L%.0s' {1..31})"
 expect label-long "4: message 2 (check box label) takes 31 cells; 30 fit in the frame"
 with_text label-no-hot-key 5 "$(printf 'L%.0s' {1..31})"
 expect label-no-hot-key "7: message 5 (check box label) takes 31 cells; 30 fit in the frame"
+# Messages 9 and 10 label the last two check boxes.
+lines=("${texts[@]}")
+lines[9]="\"&$(printf 'L%.0s' {1..31})\""
+lines[10]="\"$(printf 'L%.0s' {1..31})\""
+write labels-9-10-long "$header" "${lines[@]}"
+expect labels-9-10-long "11: message 9 (check box label) takes 31 cells; 30 fit in the frame" \
+    "12: message 10 (check box label) takes 31 cells; 30 fit in the frame"
 
 # Both buttons with their 4 cells each and the blank between: 36 fit inside the frame.
 lines=("${texts[@]}")
@@ -115,10 +122,10 @@ with_text format-end 8 '%d words, 100%'
 expect format-end "10: message 8 has a % at its end (shown as text; write %% for a percent sign)"
 
 # Every file named is checked, and a missing one is a problem too.
-if out=$("$check" "$dir/good.lng" "$dir/missing.lng" "$dir/eight.lng"); then
+if out=$("$check" "$dir/good.lng" "$dir/missing.lng" "$dir/nine.lng"); then
     echo "FAIL several files: exit 0"
     failures=$((failures + 1))
-elif [ "$out" != "$dir/missing.lng:0: cannot be read"$'\n'"$dir/eight.lng:9: 8 texts, 9 expected" ]; then
+elif [ "$out" != "$dir/missing.lng:0: cannot be read"$'\n'"$dir/nine.lng:10: 9 texts, 11 expected" ]; then
     echo "FAIL several files:"$'\n'"$out"
     failures=$((failures + 1))
 fi

@@ -7,7 +7,7 @@ if [ $# -eq 0 ]; then
     exit 2
 fi
 
-# Lengths are bytes (the files are single-byte code pages). The settings dialog is 40 by 11
+# Lengths are bytes (the files are single-byte code pages). The settings dialog is 40 by 13
 # with its frame in columns 1 to 38: the title stands on the top edge with a blank either
 # side, a check box at column 3 takes "[x] " and its label must end by column 37, and the
 # two buttons, "{ caption }" and "[ caption ]" one blank apart, share the 36 inner columns.
@@ -15,7 +15,8 @@ fi
 read -r -d '' program <<'AWK' || true
 BEGIN {
     for (i = 0; i < 256; i++) ord[sprintf("%c", i)] = i
-    kTexts = 9; kTitleRoom = 34; kLabelRoom = 30; kButtonRoom = 36
+    kTexts = 11; kTitleRoom = 34; kLabelRoom = 30; kButtonRoom = 36
+    kLabels = split("2 3 4 5 9 10", label, " ") # the messages of the six check boxes
     kButtonFrame = 4; kButtonGap = 1 # "[ " and " ]" around a caption; a blank between two
     kConversion = "^%[-+ #0]*[0-9]*([.][0-9]*)?(hh|h|ll|l|j|z|t|L)?[diouxX]"
     kSequence = "^%[-+ #0]*[0-9]*([.][0-9]*)?(hh|h|ll|l|j|z|t|L)?."
@@ -90,7 +91,7 @@ function check_format(text, line,    rest, found, first, shown, i) {
         problem(NR, "not a quoted text (the host rejects the whole file)")
         next
     }
-    if (texts == kTexts && extra++ == 0) problem(NR, "a text after the nine messages")
+    if (texts == kTexts && extra++ == 0) problem(NR, "a text after the eleven messages")
     if (texts == kTexts) next
     at[texts] = NR
     message[texts] = substr($0, 2, length($0) - 2)
@@ -104,8 +105,9 @@ END {
         problem(at[1], sprintf("message 1 (dialog title) has %d bytes; the frame's top edge " \
                                "holds %d", length(message[1]), kTitleRoom))
     }
-    for (k = 2; k <= 5 && k < texts; k++) {
-        if (cells(message[k]) > kLabelRoom) {
+    for (j = 1; j <= kLabels; j++) {
+        k = label[j]
+        if (k < texts && cells(message[k]) > kLabelRoom) {
             problem(at[k], sprintf("message %d (check box label) takes %d cells; %d fit " \
                                    "in the frame", k, cells(message[k]), kLabelRoom))
         }

@@ -14,7 +14,9 @@ the original's cannot be caught and counts as equivalent, as do those listed in
 tools/mutants-equivalent.txt. A mutant that survives gets a second chance in a tree with
 AddressSanitizer and UndefinedBehaviorSanitizer (build/mutate-asan), as the project's own
 native test run has them, and is then compiled in the Windows build, whose static_asserts
-hold the host records to their i686 layout. Prints a table per file and every mutant that
+hold the host records to their i686 layout. A survivor in a header whose line the Windows
+build compiles too is also built into that build and run through its tests under wine, as
+the project's own test run has them. Prints a table per file and every mutant that
 survived, in the equivalent list's format.
 
 Lines the native build does not compile (the DLL's entry point, the Windows platform table,
@@ -33,6 +35,13 @@ should this one be killed outright. Run it from a clone when working in the same
     tools/mutate.py --mutants survivors.txt          # only these (a run's survivors, say)
     tools/mutate.py --operators bitwise shift --sample 10 --by-operator   # 10 of each kind
     tools/mutate.py --check-list                     # the equivalent list against today's code
+    tools/mutate.py --check-time --paths sse2        # listed engine mutants: a request's cost
+
+--check-time builds each listed mutant of engine/ into the request benchmark and counts the
+instructions of one request of every workload, on every line-search path (LEXAMUND_SIMD),
+with callgrind, against the unmutated code. A mutant that moves a count by more than 1 %
+fails, unless its reason states a figure at least as large (and says why that time does
+not matter).
 """
 
 import argparse
@@ -47,7 +56,9 @@ import shutil
 import signal
 import subprocess
 import sys
+import tempfile
 import time
+from concurrent.futures import ThreadPoolExecutor
 from dataclasses import dataclass, field
 from pathlib import Path
 
@@ -520,17 +531,22 @@ class Build:
     built: bool = False  # built unmutated, its baseline taken
     output: str = ""  # what the last build printed
     times: dict = field(default_factory=dict)  # test program to seconds, fastest first
+    lines: dict = None  # for each source file, the lines its product code compiles
 
 
 def configure(build):
     """Configures the tree: native Release at -O1, with AddressSanitizer and
-    UndefinedBehaviorSanitizer for the sanitized one, or the Windows build as shipped, its
-    plug-in folder inside the tree."""
+    UndefinedBehaviorSanitizer for the sanitized one, the Windows build as shipped, its
+    plug-in folder inside the tree, or the benchmarks as the bench preset builds them."""
     sanitize = "ON" if build.kind == "sanitized" else "OFF"
-    options = ["-G", "Unix Makefiles", "-DCMAKE_BUILD_TYPE=Release", "-DLEXAMUND_TESTS=ON",
-               "-DLEXAMUND_BENCH=OFF", "-DLEXAMUND_FUZZ=OFF", f"-DLEXAMUND_SANITIZE={sanitize}"]
+    bench = "ON" if build.kind == "bench" else "OFF"
+    tests = "OFF" if build.kind == "bench" else "ON"
+    options = ["-G", "Unix Makefiles", "-DCMAKE_BUILD_TYPE=Release", f"-DLEXAMUND_TESTS={tests}",
+               f"-DLEXAMUND_BENCH={bench}", "-DLEXAMUND_FUZZ=OFF", f"-DLEXAMUND_SANITIZE={sanitize}"]
     build.path.mkdir(parents=True, exist_ok=True)
-    if build.kind != "windows":
+    if build.kind == "bench":  # as the bench preset builds it
+        pass
+    elif build.kind != "windows":
         include = build.path / "precompiled-tests.cmake"
         include.write_text(PRECOMPILED_TESTS)
         options += ["-DCMAKE_CXX_FLAGS_RELEASE=-O1", f"-DCMAKE_PROJECT_INCLUDE={include}",
@@ -561,12 +577,13 @@ def object_hashes(build, since=0.0):
 
 
 def native_lines(build):
-    """For each source file, the lines the native build compiles (from the product's
-    preprocessed translation units); a line of code it leaves out is Windows-only."""
+    """For each source file, the lines the build's product code compiles (from its
+    preprocessed translation units); a line the native build leaves out is Windows-only."""
     entries = json.loads((build.path / "compile_commands.json").read_text())
     active = {}
     for entry in entries:
-        if Path(entry["file"]).resolve().relative_to(ROOT).parts[0] in PRODUCT_DIRS:
+        source = Path(entry["file"]).resolve()
+        if source.is_relative_to(ROOT) and source.relative_to(ROOT).parts[0] in PRODUCT_DIRS:
             lines_of_unit(entry, active)
     return active
 
@@ -805,6 +822,111 @@ def check_list(listed, builds, jobs):
     return faults
 
 
+# ---- Listed equivalents measured for time ----
+
+BENCH_TARGET = "lexamund_request_bench"
+SIMD_PATHS = ("avx2", "sse2", "none")  # the caps LEXAMUND_SIMD takes, fastest first
+TIME_TOLERANCE = 1.0  # per cent: a listed mutant may move a request's instructions this much
+FIGURE = re.compile(r"(\d+(?:\.\d+)?) ?%")
+
+
+def request_instructions(program, workload, path):
+    """The instructions of one request of workload on the line-search path, counted by
+    callgrind inside ProcessEditorInput; None when the request fails."""
+    with tempfile.TemporaryDirectory() as folder:
+        out = Path(folder) / "callgrind.out"
+        command = ["valgrind", "--tool=callgrind", f"--callgrind-out-file={out}",
+                   "--collect-atstart=no", "--toggle-collect=ProcessEditorInput", str(program),
+                   f"--one-request={workload}"]
+        environment = dict(os.environ, LEXAMUND_SIMD=path)
+        result = subprocess.run(command, env=environment, capture_output=True, text=True)
+        found = re.search(r"^(?:summary|totals): *(\d+)", out.read_text(), re.M) \
+            if result.returncode == 0 and out.exists() else None
+        return int(found[1]) if found else None
+
+
+def measure(program, cases, jobs):
+    """Each (workload, path) case's instruction count, jobs at a time."""
+    with ThreadPoolExecutor(max_workers=jobs) as pool:
+        counts = pool.map(lambda case: request_instructions(program, *case), cases)
+        return dict(zip(cases, counts))
+
+
+def worst_change(base, counts):
+    """The case that moved most, and by how many per cent; None as the change when a
+    request failed."""
+    worst, change = None, 0.0
+    for case, count in counts.items():
+        if count is None or base[case] is None:
+            return case, None
+        moved = 100.0 * (count - base[case]) / base[case]
+        if worst is None or abs(moved) > abs(change):
+            worst, change = case, moved
+    return worst, change
+
+
+def time_verdict(change, reason):
+    """ok within the tolerance; else the reason must state a figure at least as large."""
+    if change is None:
+        return "FAIL: the request fails"
+    if abs(change) <= TIME_TOLERANCE:
+        return "ok"
+    stated = [float(figure) for figure in FIGURE.findall(reason)]
+    if stated and max(stated) + 0.05 >= abs(change):
+        return "ok, its reason states it"
+    return "FAIL: more than 1 %, and the reason states no such figure"
+
+
+def check_time(listed, arguments):
+    """Builds each listed mutant of engine/ into the request benchmark and sets its
+    instruction counts against the unmutated code's; prints a table and returns the number
+    of entries that fail."""
+    bench = Build("bench", ROOT / "build" / "mutate-bench")
+    restore_leftovers(bench)
+    configure(bench)
+    if not build_tree(bench, arguments.jobs, BENCH_TARGET):
+        sys.exit("mutate: the unmutated benchmark does not build")
+    program = bench.path / "bench" / BENCH_TARGET
+    workloads = subprocess.run([str(program), "--list"], check=True, capture_output=True,
+                               text=True).stdout.split()
+    cases = [(workload, path) for path in arguments.paths for workload in workloads]
+    base = measure(program, cases, arguments.jobs)
+    entries = [(key, reason) for key, reason in listed.items()
+               if key[0].startswith("engine/") and wanted(key[0], arguments.files)]
+    made = {m.key(): m for path in sorted({key[0] for key, _ in entries})
+            for m in mutants_of(path)}
+    rows = []
+    try:
+        for key, reason in entries:
+            rows.append(time_row(key, reason, made.get(key), bench, program, base, arguments))
+            print("  ".join(rows[-1]), file=sys.stderr, flush=True)
+    finally:
+        build_tree(bench, arguments.jobs, BENCH_TARGET)  # leave the benchmark unmutated
+    print_time_table(rows, len(workloads), arguments.paths)
+    return sum(row[-1].startswith("FAIL") for row in rows)
+
+
+def time_row(key, reason, mutant, bench, program, base, arguments):
+    """One entry's row: the entry, its worst case, the change and the verdict."""
+    if mutant is None:
+        return (f"{key[0]} ({key[1][:40]})", "-", "-", "FAIL: no longer made")
+    entry = f"{mutant.path}:{mutant.line} [{mutant.operator}]"
+    if not build_mutant(mutant, bench, arguments.jobs, BENCH_TARGET):
+        return entry, "-", "-", "FAIL: does not build"
+    worst, change = worst_change(base, measure(program, list(base), arguments.jobs))
+    shown = "-" if change is None else f"{change:+.2f}"
+    return entry, f"{worst[0]}/{worst[1]}", shown, time_verdict(change, reason)
+
+
+def print_time_table(rows, workloads, paths):
+    head = ("entry", "worst workload/path", "change %", "verdict")
+    widths = [max(len(str(row[k])) for row in [head, *rows]) for k in range(4)]
+    print(f"\nInstructions of one request, {workloads} workloads on the paths "
+          f"{', '.join(paths)}, each listed mutant against the unmutated code:\n")
+    for row in [head, *rows]:
+        print("  ".join(f"{cell:<{width}}" for cell, width in zip(row, widths)).rstrip())
+
+
 def block_of(mutant):
     """The mutant as an entry of the equivalent list (without the reason)."""
     lines = [f"{mutant.path}:{mutant.line} [{mutant.operator}]"]
@@ -948,9 +1070,37 @@ def judge(mutant, builds, arguments):
             failed = first_failure(sanitized, arguments.timeout_factor)
             failed = failed and failed + " with the sanitizers"
     if not failed and mutant.kind == "native" and not arguments.native_only:
-        if refused_by_windows_checks(mutant, builds["windows"], arguments.jobs):
+        windows = builds["windows"]
+        if in_both_builds(mutant, windows, arguments.jobs):
+            failed = windows_suite_failure(mutant, windows, arguments)
+        elif refused_by_windows_checks(mutant, windows, arguments.jobs):
             failed = "a static_assert of the Windows build"
     mutant.outcome, mutant.detail = ("killed", failed) if failed else ("survived", "")
+
+
+def in_both_builds(mutant, build, jobs):
+    """True for a mutant in a header whose line the Windows build's product code compiles
+    too: its tests there (the DLL's, under wine) may see what the native ones do not."""
+    if not mutant.path.endswith((".h", ".inc")):
+        return False
+    if not all(shutil.which(tool) for tool in WINDOWS_TOOLS):
+        return False
+    if build.lines is None:
+        make_built(build, jobs)
+        build.lines = native_lines(build)
+    return mutant.line in build.lines.get(str(ROOT / mutant.path), set())
+
+
+def windows_suite_failure(mutant, build, arguments):
+    """Builds the mutant into the Windows tree and runs its tests under wine, as the test
+    command does; names what caught it, or None."""
+    make_ready(build, arguments.jobs)
+    if not build_mutant(mutant, build, arguments.jobs):
+        if "static assertion failed" in build.output:
+            return "a static_assert of the Windows build"
+        return "the Windows build, which it breaks"
+    failed = first_failure(build, arguments.timeout_factor)
+    return failed and failed + " in the Windows build"
 
 
 def apply_list(mutant, listed):
@@ -1010,6 +1160,11 @@ def parse_arguments():
     parser.add_argument("--check-list", action="store_true",
                         help="check the equivalent list: entries no mutant matches any more, "
                              "entries whose line moved, entries whose mutant does not build")
+    parser.add_argument("--check-time", action="store_true",
+                        help="count a request's instructions with each listed mutant of engine/ "
+                             "(those of --files) against the unmutated code's")
+    parser.add_argument("--paths", nargs="+", choices=SIMD_PATHS, default=list(SIMD_PATHS),
+                        help="the line-search paths --check-time counts (default all)")
     parser.add_argument("--list", action="store_true", help="list the mutants, run nothing")
     parser.add_argument("--mutants", metavar="FILE",
                         help="only the mutants FILE lists, as the survivors are printed")
@@ -1059,6 +1214,8 @@ def main():
     builds = {kind: Build(kind, ROOT / "build" / name) for kind, name in trees}
     for build in builds.values():
         restore_leftovers(build)
+    if arguments.check_time:
+        return 1 if check_time(read_equivalents(EQUIVALENT_LIST), arguments) else 0
     configure(builds["native"])
     if arguments.check_list:
         try:

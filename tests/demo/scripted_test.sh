@@ -123,19 +123,48 @@ case_dialog_space() {
     screen_has "Plug-ins"
     screen_has "1 Lexamund"
     demo cp866 t.txt --keys '<F11><Enter>'
-    [ "$(check_boxes)" = "[ ][ ][x][ ]" ] || fail "check boxes $(check_boxes) on opening"
+    [ "$(check_boxes)" = "[ ][ ][x][ ][ ][ ]" ] || fail "check boxes $(check_boxes) on opening"
     screen_has "{ Save }"
     screen_has "[ Cancel ]"
     demo cp866 t.txt --keys '<F11><Enter><Tab><Tab><Space><S-Tab><Space>'
-    [ "$(check_boxes)" = "[ ][x][ ][ ]" ] || fail "check boxes $(check_boxes) after Tab and Space"
+    [ "$(check_boxes)" = "[ ][x][ ][ ][ ][ ]" ] ||
+        fail "check boxes $(check_boxes) after Tab and Space"
     # Esc and the second button leave the options as they were.
     demo cp866 t.txt --keys '<F11><Enter><Space><Esc><C-End><C-Space>'
     doc_line 2 "hello"
-    demo cp866 t.txt --keys '<F11><Enter><Space><Tab><Tab><Tab><Tab><Tab><Enter><C-End><C-Space>'
+    # Seven Tabs go from the first check box past the other five and Save to Cancel.
+    demo cp866 t.txt --keys "<F11><Enter><Space>$(printf '<Tab>%.0s' {1..7})<Enter><C-End><C-Space>"
     doc_line 2 "hello"
     # Enter on a check box chooses the default button: the next completion appends a blank.
     demo cp866 t.txt --keys '<F11><Enter><Space><Enter><C-End><C-Space>'
     doc_line 2 "hello "
+}
+
+# The sample beside the program is one text in both tables, and gives something to try with
+# each option: words in another case than typed, and one just above the last line.
+case_sample_options() {
+    local folder last
+    folder=$(dirname "$DEMO_EXE")
+    cmp -s <(iconv -f cp866 -t utf-8 "$folder/sample-oem.txt") \
+        <(iconv -f cp1251 -t utf-8 "$folder/sample-1251.txt") || fail "the samples differ"
+    last=$(($(grep -c '' "$folder/sample-oem.txt") + 1))
+    demo cp866 --keys '<C-End>str<C-Space>'
+    doc_line $last "struct"
+    demo cp866 --keys '<C-End>comp<C-Space>'
+    screen_has "1 completes"
+    screen_has "7 compare"
+    # Ignore case: the fifth check box.
+    demo cp866 --keys "<F11><Enter>$(printf '<Tab>%.0s' {1..4})<Space><Enter><C-End>str<C-Space>"
+    screen_has "1 string"
+    screen_has "2 strlen"
+    screen_has "3 struct"
+    demo cp1251 --table 1251 --keys '<C-End><xAF><xE0><xA8><xA2><C-Space>'
+    screen_has "1 привет"
+    screen_has "2 приветствие"
+    # Nearest words first, the sixth, with Ignore case still on.
+    demo cp866 --keys "<F11><Enter>$(printf '<Tab>%.0s' {1..5})<Space><Enter><C-End>comp<C-Space>"
+    screen_has "1 compare"
+    screen_has "8 completes"
 }
 
 case_options_survive_restart() {

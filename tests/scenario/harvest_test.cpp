@@ -291,4 +291,64 @@ TEST_F(Harvest, NothingIsKeptFromTheRequestBefore) {
     EXPECT_EQ(host.beeps, std::vector<std::uint32_t>{0x40});
 }
 
+// ---- Ignore case and nearest words first ----
+
+// Code page 866: 'при', 'ПРИВЕТ' and 'привет'.
+const std::string kPri = "\xAF\xE0\xA8";
+const std::string kPrivetCapitals = "\x8F\x90\x88\x82\x85\x92";
+const std::string kPrivet = "\xAF\xE0\xA8\xA2\xA5\xE2";
+
+// Each row: the options, the lines (the cursor at the end of the last, after the prefix) and
+// the words offered, in order.
+TEST_F(Harvest, IgnoreCaseAndNearestFirstChangeTheWordsAndTheirOrder) {
+    const struct Case {
+        Options options;
+        std::vector<std::string> lines;
+        std::string prefix;
+        std::vector<std::string> found;
+    } cases[] = {
+        // A capital met for a typed small letter makes the rest small; else, in a prefix
+        // typed in capitals, a small letter met after the first; else the rest as found.
+        {{.ignoreCase = 1}, {"String STRLEN strLen", "str"}, "str", {"string", "strlen", "strLen"}},
+        {{.ignoreCase = 1}, {"String strtok", "STR"}, "STR", {"STRING", "STRTOK"}},
+        {{.ignoreCase = 1}, {"string", "S"}, "S", {"String"}},
+        {{.ignoreCase = 1}, {"STRING", "St"}, "St", {"String"}},
+        {{.ignoreCase = 1}, {kPrivetCapitals, kPri}, kPri, {kPrivet}},
+        {{.ignoreCase = 1}, {"sTRAY", "STR"}, "STR", {"STRAY"}},
+        // Texts that collapse into one are offered once, at their first place.
+        {{.ignoreCase = 1}, {"STRING String strong", "str"}, "str", {"string", "strong"}},
+        // Numbers still decides the word starts.
+        {{.numbers = 1, .ignoreCase = 1}, {"x1Abc ab1AB2", "ab"}, "ab", {"ab1AB2"}},
+        {{.ignoreCase = 1}, {"x1Abc ab1AB2", "ab"}, "ab", {"abc", "ab1AB2", "ab2"}},
+        // Nearest first: the cursor's line right to left, then each line above.
+        {{.nearestFirst = 1}, {"abp abq", "abr", "abq abs ab"}, "ab", {"abs", "abq", "abr", "abp"}},
+        {{.ignoreCase = 1, .nearestFirst = 1}, {"String", "STR st"}, "st", {"str", "string"}},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(UseOptions(c.options));
+        EXPECT_EQ(Found(c.lines, static_cast<std::int32_t>(c.lines.size()) - 1, c.prefix), c.found)
+            << c.lines.front();
+    }
+}
+
+// Nearest first fetches from the cursor's line upwards and stops once the menu is full: 150
+// distinct words on the 150 lines above, of 2000.
+TEST_F(Harvest, NearestFirstStopsFetchingOnceTheListIsFull) {
+    std::vector<std::string> text(2001);
+    for (std::size_t line = 0; line < 2000; ++line)
+        text[line] = "w" + std::to_string(line);
+    text[2000] = "w";
+    for (const std::uint32_t nearest : {0u, 1u}) {
+        ASSERT_TRUE(UseOptions({.nearestFirst = nearest}));
+        const std::vector<std::string> found = Found(text, 2000, "w");
+        ASSERT_EQ(found.size(), 150u);
+        EXPECT_EQ(found.front(), nearest != 0 ? "w1999" : "w0");
+        EXPECT_EQ(found.back(), nearest != 0 ? "w1850" : "w149");
+        const auto positions = Positions();
+        ASSERT_EQ(positions.size(), nearest != 0 ? 152u : 2002u);
+        EXPECT_EQ(positions[1], ScanTo(nearest != 0 ? 1999 : 1));
+        EXPECT_EQ(positions.back(), RestoreTo(2000, 1, 0, 0));
+    }
+}
+
 } // namespace

@@ -165,7 +165,8 @@ TEST_F(Hostile, AnswerOnePastAFullMenuInsertsNothing) {
 // ---- Message texts ----
 
 // A title of 600 characters goes to the menu unchanged; a bottom text that formats to 600
-// characters is cut to the 63 that fit the bottom text with its terminator.
+// characters is cut to the 63 that fit the bottom text with its terminator, and the items
+// are left alone.
 TEST_F(Hostile, MessageTextsOf600Characters) {
     host.messages[0] = std::string(600, 'T');
     host.messages[8] = std::string("%d").append(598, 'x');
@@ -173,6 +174,8 @@ TEST_F(Hostile, MessageTextsOf600Characters) {
     ASSERT_EQ(host.menus.size(), 1u);
     EXPECT_EQ(host.menus[0].title, host.messages[0]);
     EXPECT_EQ(host.menus[0].bottom, std::string("2").append(62, 'x'));
+    EXPECT_EQ(host.menus[0].labels, (std::vector<std::string>{"&1 abc", "&2 abd"}));
+    EXPECT_EQ(host.menus[0].itemStates, (std::vector<std::array<std::uint32_t, 3>>(2)));
     EXPECT_EQ(host.lines[1], "abc");
 }
 

@@ -28,16 +28,16 @@ class Request : public Scenario {
 
 TEST_F(Request, EventsOtherThanCtrlSpaceDownArePassedOnUntouched) {
     const InputRecord passedOn[] = {
-        KeyEvent(false, kVkSpace, kLeftCtrlPressed),         // released
-        KeyEvent(false, kVkSpace, kRightCtrlPressed),        // released
-        KeyEvent(true, kVkSpace, 0, ' '),                    // Space alone
-        KeyEvent(true, kVkSpace, kShift, ' '),               // Shift+Space
-        KeyEvent(true, kVkSpace, kLeftAlt | kRightAlt, ' '), // Alt+Space
-        KeyEvent(true, kVkSpace, kNumLock | kCapsLock | kEnhancedKey, ' '),
-        KeyEvent(true, kVkA, kLeftCtrlPressed),                               // Ctrl+A
-        KeyEvent(true, kVkReturn, kRightCtrlPressed),                         // Ctrl+Enter
-        KeyEvent(true, kVkControl, kLeftCtrlPressed),                         // Ctrl itself
-        KeyEvent(true, static_cast<std::uint16_t>(0x0120), kLeftCtrlPressed), // 0x20 + 0x100
+        KeyEvent(false, kConsoleVkSpace, kConsoleLeftCtrl),         // released
+        KeyEvent(false, kConsoleVkSpace, kConsoleRightCtrl),        // released
+        KeyEvent(true, kConsoleVkSpace, 0, ' '),                    // Space alone
+        KeyEvent(true, kConsoleVkSpace, kShift, ' '),               // Shift+Space
+        KeyEvent(true, kConsoleVkSpace, kLeftAlt | kRightAlt, ' '), // Alt+Space
+        KeyEvent(true, kConsoleVkSpace, kNumLock | kCapsLock | kEnhancedKey, ' '),
+        KeyEvent(true, kVkA, kConsoleLeftCtrl),                               // Ctrl+A
+        KeyEvent(true, kVkReturn, kConsoleRightCtrl),                         // Ctrl+Enter
+        KeyEvent(true, kVkControl, kConsoleLeftCtrl),                         // Ctrl itself
+        KeyEvent(true, static_cast<std::uint16_t>(0x0120), kConsoleLeftCtrl), // 0x20 + 0x100
     };
     for (const InputRecord& event : passedOn) {
         EXPECT_EQ(host.Send(event), 0);
@@ -50,7 +50,7 @@ TEST_F(Request, NonKeyEventsArePassedOnEvenWhenTheyLookLikeCtrlSpace) {
     // Mouse, window-size, menu and focus events whose bytes would read as a Ctrl+Space
     // key-down if the event type were ignored.
     for (const std::uint16_t type : {0, 2, 4, 8, 0x10, 0x101}) {
-        InputRecord event = KeyEvent(true, kVkSpace, kLeftCtrlPressed);
+        InputRecord event = KeyEvent(true, kConsoleVkSpace, kConsoleLeftCtrl);
         event.EventType = type;
         EXPECT_EQ(host.Send(event), 0) << "event type " << type;
     }
@@ -59,25 +59,25 @@ TEST_F(Request, NonKeyEventsArePassedOnEvenWhenTheyLookLikeCtrlSpace) {
 
 TEST_F(Request, EitherCtrlStartsARequestWhateverElseIsHeld) {
     const std::uint32_t states[] = {
-        kLeftCtrlPressed,
-        kRightCtrlPressed,
-        kLeftCtrlPressed | kRightCtrlPressed,
-        kLeftCtrlPressed | kShift,
-        kRightCtrlPressed | kShift,
-        kLeftCtrlPressed | kLeftAlt,
-        kRightCtrlPressed | kNumLock | kCapsLock | kEnhancedKey,
+        kConsoleLeftCtrl,
+        kConsoleRightCtrl,
+        kConsoleLeftCtrl | kConsoleRightCtrl,
+        kConsoleLeftCtrl | kShift,
+        kConsoleRightCtrl | kShift,
+        kConsoleLeftCtrl | kLeftAlt,
+        kConsoleRightCtrl | kNumLock | kCapsLock | kEnhancedKey,
     };
     for (const std::uint32_t state : states) {
         host.SetText({"hello", "he"}, 1, 2);
         host.ClearRecord();
-        EXPECT_EQ(host.Send(KeyEvent(true, kVkSpace, state)), 1) << "state " << state;
+        EXPECT_EQ(host.Send(KeyEvent(true, kConsoleVkSpace, state)), 1) << "state " << state;
         EXPECT_EQ(host.lines[1], "hello") << "state " << state;
         EXPECT_EQ(Inserted(), std::vector<std::string>{"llo"}) << "state " << state;
     }
 }
 
 TEST_F(Request, RepeatCountScanCodeAndCharacterAreNotLookedAt) {
-    InputRecord event = KeyEvent(true, kVkSpace, kLeftCtrlPressed, 'x');
+    InputRecord event = KeyEvent(true, kConsoleVkSpace, kConsoleLeftCtrl, 'x');
     event.Event.KeyEvent.wRepeatCount = 0;
     event.Event.KeyEvent.wVirtualScanCode = 0xFFFF;
     EXPECT_EQ(host.Send(event), 1);

@@ -7,12 +7,14 @@
 #include <string>
 #include <vector>
 
-// The four options in the order of the settings dialog's check boxes, defaults first.
+// The six options in the order of the settings dialog's check boxes, defaults first.
 struct Options {
     std::uint32_t space = 0;
     std::uint32_t menu1 = 0;
     std::uint32_t sound = 1;
     std::uint32_t numbers = 0;
+    std::uint32_t ignoreCase = 0;
+    std::uint32_t nearestFirst = 0;
 };
 
 class Scenario : public ::testing::Test {
@@ -38,17 +40,18 @@ class Scenario : public ::testing::Test {
         return host.PressCtrlSpace();
     }
 
-    // Sets the four options as a user would: through the plug-in's settings dialog,
+    // Sets the six options as a user would: through the plug-in's settings dialog,
     // ticking the check boxes in their order and closing with the default button. False
     // when no dialog was shown.
     bool UseOptions(const Options& options) {
         host.dialogAnswer = [&options](DialogItemRecord* items, std::int32_t count) {
-            const std::uint32_t values[] = {options.space, options.menu1, options.sound,
-                                            options.numbers};
+            const std::uint32_t values[] = {options.space,      options.menu1,
+                                            options.sound,      options.numbers,
+                                            options.ignoreCase, options.nearestFirst};
             std::int32_t confirm = -1;
             std::size_t boxes = 0;
             for (std::int32_t i = 0; i < count; ++i) {
-                if (items[i].type == kDialogCheckBox && boxes < 4) {
+                if (items[i].type == kDialogCheckBox && boxes < std::size(values)) {
                     items[i].selected = static_cast<std::int32_t>(values[boxes++]);
                 }
                 if (items[i].type == kDialogButton && items[i].defaultButton != 0) confirm = i;

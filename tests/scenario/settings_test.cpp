@@ -6,7 +6,11 @@
 
 namespace {
 
-using Settings4 = std::array<std::int32_t, 4>; // Space, Menu1, Sound, Numbers
+// Space, Menu1, Sound, Numbers, IgnoreCase, NearestFirst: the dialog's check boxes and the
+// registry values, in their order.
+using Settings6 = std::array<std::int32_t, 6>;
+const char* const kValueNames[] = {"Space",   "Menu1",      "Sound",
+                                   "Numbers", "IgnoreCase", "NearestFirst"};
 
 class SettingsScenario : public Scenario {
   protected:
@@ -37,20 +41,21 @@ class SettingsScenario : public Scenario {
 
     // The settings the plug-in holds, as its dialog shows them; the dialog is left without
     // a button, which must not touch the registry.
-    Settings4 Shown() {
+    Settings6 Shown() {
         const std::size_t callsBefore = gRegistryCalls.size();
         EXPECT_EQ(OpenDialog([](DialogItemRecord*, std::int32_t) { return -1; }), -1);
         EXPECT_EQ(gRegistryCalls.size(), callsBefore);
         const std::vector<DialogItemRecord>& items = host.dialogs.back().items;
-        return {items[1].selected, items[2].selected, items[3].selected, items[4].selected};
+        return {items[1].selected, items[2].selected, items[3].selected,
+                items[4].selected, items[5].selected, items[6].selected};
     }
 
     // Confirms the dialog after setting the check boxes to states.
-    void Confirm(const Settings4& states) {
+    void Confirm(const Settings6& states) {
         EXPECT_EQ(OpenDialog([states](DialogItemRecord* items, std::int32_t) {
-                      for (int i = 0; i < 4; ++i)
+                      for (int i = 0; i < 6; ++i)
                           items[i + 1].selected = states[i];
-                      return 5;
+                      return 7;
                   }),
                   -1);
     }
@@ -71,17 +76,16 @@ class SettingsScenario : public Scenario {
     std::string CreateLine() const { return "Create 80000001 " + SettingsKey() + " access 20006"; }
 };
 
-std::vector<std::string> SaveLines(const std::string& create, const Settings4& values) {
-    const char* names[] = {"Space", "Menu1", "Sound", "Numbers"};
+std::vector<std::string> SaveLines(const std::string& create, const Settings6& values) {
     std::vector<std::string> lines;
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 6; ++i) {
         char data[16];
         const auto v = static_cast<std::uint32_t>(values[i]);
         std::snprintf(data, sizeof data, "%02x%02x%02x%02x", v & 0xFF, (v >> 8) & 0xFF,
                       (v >> 16) & 0xFF, v >> 24);
-        lines.insert(
-            lines.end(),
-            {create, std::string("Set ") + names[i] + " type 4 size 4 data " + data, "Close"});
+        lines.insert(lines.end(),
+                     {create, std::string("Set ") + kValueNames[i] + " type 4 size 4 data " + data,
+                      "Close"});
     }
     return lines;
 }
@@ -89,8 +93,8 @@ std::vector<std::string> SaveLines(const std::string& create, const Settings4& v
 // ---- Start-up and loading ----
 
 TEST_F(SettingsScenario, FirstRunLeavesTheDefaultsAndCreatesNothing) {
-    EXPECT_EQ(gRegistryCalls, std::vector<std::string>(4, OpenLine()));
-    EXPECT_EQ(Shown(), (Settings4{0, 0, 1, 0}));
+    EXPECT_EQ(gRegistryCalls, std::vector<std::string>(6, OpenLine()));
+    EXPECT_EQ(Shown(), (Settings6{0, 0, 1, 0, 0, 0}));
     EXPECT_FALSE(RegistryKeyExists(host.pluginKey));
     EXPECT_EQ(CompleteAtEnd({"xyz", "ab"}, 1), 1);
     EXPECT_EQ(host.beeps, std::vector<std::uint32_t>{0x40}) << "Sound is on by default";
@@ -99,9 +103,11 @@ TEST_F(SettingsScenario, FirstRunLeavesTheDefaultsAndCreatesNothing) {
 TEST_F(SettingsScenario, StoredValuesLoadAsStoredAndOversizedOnesAreIgnored) {
     PlantDword("Sound", 0);
     PlantDword("Numbers", 7);
-    Plant("Space", 11, {1, 0, 0, 0, 0, 0, 0, 0}); // 8 bytes: does not fit
+    PlantDword("NearestFirst", 9);
+    Plant("Space", 11, {1, 0, 0, 0, 0, 0, 0, 0});        // 8 bytes: does not fit
+    Plant("IgnoreCase", kTestRegDword, {1, 0, 0, 0, 0}); // 5 bytes: does not fit either
     Restart();
-    EXPECT_EQ(Shown(), (Settings4{0, 0, 0, 7}));
+    EXPECT_EQ(Shown(), (Settings6{0, 0, 0, 7, 0, 9}));
 
     Restart();
     EXPECT_EQ(CompleteAtEnd({"xyz", "ab"}, 1), 1);
@@ -115,7 +121,7 @@ TEST_F(SettingsScenario, StartUpReadsEachValueWithItsOwnOpenQueryClose) {
     gRegistryCalls.clear();
     host.Start(PluginUnderTest());
     std::vector<std::string> expected;
-    for (const char* name : {"Space", "Menu1", "Sound", "Numbers"}) {
+    for (const char* name : kValueNames) {
         expected.insert(expected.end(),
                         {OpenLine(), std::string("Query ") + name + " size 4", "Close"});
     }
@@ -127,48 +133,53 @@ TEST_F(SettingsScenario, ShortValuesFillTheLowBytesAndZeroTheRest) {
     Plant("Menu1", kTestRegBinary, {1, 2});
     Plant("Sound", kTestRegBinary, {0, 0, 0});
     Plant("Numbers", kTestRegSz, {'a', 'b', 0});
+    Plant("IgnoreCase", kTestRegSz, {'x', 0});
+    Plant("NearestFirst", kTestRegBinary, {1, 2, 3, 4}); // another type, 4 bytes: taken
     Restart();
-    EXPECT_EQ(Shown(), (Settings4{5, 0x0201, 0, 0x6261}));
+    EXPECT_EQ(Shown(), (Settings6{5, 0x0201, 0, 0x6261, 'x', 0x04030201}));
 }
 
 TEST_F(SettingsScenario, RepeatedStartUpReloadsFromTheRegistry) {
-    PlantDword("Space", 1);
+    // A key as 1.0.x left it: the four values it knew and not the two newer ones.
+    for (const char* name : {"Space", "Menu1", "Sound", "Numbers"})
+        PlantDword(name, 1);
     Restart();
-    EXPECT_EQ(Shown()[0], 1);
+    EXPECT_EQ(Shown(), (Settings6{1, 1, 1, 1, 0, 0}));
     PlantDword("Space", 0);
-    PlantDword("Menu1", 3);
+    PlantDword("NearestFirst", 3);
     Restart();
-    EXPECT_EQ(Shown(), (Settings4{0, 3, 1, 0}));
+    EXPECT_EQ(Shown(), (Settings6{0, 1, 1, 1, 0, 3}));
 }
 
 // ---- The dialog ----
 
-TEST_F(SettingsScenario, ConfirmingWithoutAChangeCreatesTheKeysAndWritesFourDwordsInOrder) {
+TEST_F(SettingsScenario, ConfirmingWithoutAChangeCreatesTheKeysAndWritesSixDwordsInOrder) {
     gRegistryCalls.clear();
-    Confirm({0, 0, 1, 0});
-    EXPECT_EQ(gRegistryCalls, SaveLines(CreateLine(), {0, 0, 1, 0}));
+    Confirm({0, 0, 1, 0, 0, 0});
+    EXPECT_EQ(gRegistryCalls, SaveLines(CreateLine(), {0, 0, 1, 0, 0, 0}));
     EXPECT_TRUE(RegistryKeyExists(host.pluginKey));
-    EXPECT_EQ(StoredDword("Space"), 0);
-    EXPECT_EQ(StoredDword("Menu1"), 0);
-    EXPECT_EQ(StoredDword("Sound"), 1);
-    EXPECT_EQ(StoredDword("Numbers"), 0);
+    std::vector<std::int64_t> stored;
+    for (const char* name : kValueNames)
+        stored.push_back(StoredDword(name));
+    EXPECT_EQ(stored, (std::vector<std::int64_t>{0, 0, 1, 0, 0, 0}));
     // And again, into the existing key.
     gRegistryCalls.clear();
-    Confirm({0, 0, 1, 0});
-    EXPECT_EQ(gRegistryCalls, SaveLines(CreateLine(), {0, 0, 1, 0}));
+    Confirm({0, 0, 1, 0, 0, 0});
+    EXPECT_EQ(gRegistryCalls, SaveLines(CreateLine(), {0, 0, 1, 0, 0, 0}));
 }
 
 TEST_F(SettingsScenario, SecondButtonAndLeavingWithoutAButtonChangeNothing) {
     PlantDword("Sound", 0);
     Restart();
-    for (std::int32_t result : {6, -1, 0, 4, 7, 100}) {
+    // 8 is the second button, 5 the default button's index before there were six boxes.
+    for (std::int32_t result : {8, -1, 0, 5, 6, 100}) {
         EXPECT_EQ(OpenDialog([result](DialogItemRecord* items, std::int32_t) {
-                      for (int i = 1; i <= 4; ++i)
+                      for (int i = 1; i <= 6; ++i)
                           items[i].selected = 1;
                       return result;
                   }),
                   -1);
-        EXPECT_EQ(Shown(), (Settings4{0, 0, 0, 0})) << "result " << result;
+        EXPECT_EQ(Shown(), (Settings6{0, 0, 0, 0, 0, 0})) << "result " << result;
     }
     EXPECT_TRUE(gRegistryCalls.empty());
     EXPECT_EQ(StoredDword("Space"), -1);
@@ -177,57 +188,60 @@ TEST_F(SettingsScenario, SecondButtonAndLeavingWithoutAButtonChangeNothing) {
 
 TEST_F(SettingsScenario, HostStatesAreKeptAsTheHostLeftThem) {
     gRegistryCalls.clear();
-    Confirm({7, 0, -1, 2});
-    EXPECT_EQ(gRegistryCalls, SaveLines(CreateLine(), {7, 0, -1, 2}));
+    Confirm({7, 0, -1, 2, 0x100, 5});
+    EXPECT_EQ(gRegistryCalls, SaveLines(CreateLine(), {7, 0, -1, 2, 0x100, 5}));
     EXPECT_EQ(StoredDword("Space"), 7);
     EXPECT_EQ(StoredDword("Sound"), 0xFFFFFFFF);
-    EXPECT_EQ(Shown(), (Settings4{7, 0, -1, 2}));
+    EXPECT_EQ(StoredDword("IgnoreCase"), 0x100);
+    EXPECT_EQ(Shown(), (Settings6{7, 0, -1, 2, 0x100, 5}));
     Restart();
-    EXPECT_EQ(Shown(), (Settings4{7, 0, -1, 2})) << "loaded back unchanged";
+    EXPECT_EQ(Shown(), (Settings6{7, 0, -1, 2, 0x100, 5})) << "loaded back unchanged";
 }
 
 TEST_F(SettingsScenario, AChangedSettingGovernsTheNextCompletion) {
     EXPECT_EQ(CompleteAtEnd({"hello world", "he"}, 1), 1);
     EXPECT_EQ(host.lines[1], "hello");
-    Confirm({1, 0, 0, 0});
+    Confirm({1, 0, 0, 0, 0, 0});
     EXPECT_EQ(CompleteAtEnd({"hello world", "he"}, 1), 1);
     EXPECT_EQ(host.lines[1], "hello ");
     host.ClearRecord();
     EXPECT_EQ(CompleteAtEnd({"xyz", "ab"}, 1), 1);
     EXPECT_TRUE(host.beeps.empty());
-    Confirm({0, 1, 1, 0});
+    Confirm({0, 1, 1, 0, 0, 0});
     EXPECT_EQ(CompleteAtEnd({"hello world", "he"}, 1), 1);
     ASSERT_EQ(host.menus.size(), 1u) << "Menu1 shows a single candidate in a menu";
 }
 
 TEST_F(SettingsScenario, FailedWritesLeaveTheNewSettingsInForceUntilTheNextStartUp) {
     gRegistryFaults.set = 5;
-    Confirm({1, 0, 1, 0});
+    Confirm({1, 0, 1, 0, 1, 1});
     EXPECT_EQ(CompleteAtEnd({"hello world", "he"}, 1), 1);
     EXPECT_EQ(host.lines[1], "hello ");
     EXPECT_EQ(StoredDword("Space"), -1);
     gRegistryFaults = {};
     Restart();
-    EXPECT_EQ(Shown(), (Settings4{0, 0, 1, 0}));
+    EXPECT_EQ(Shown(), (Settings6{0, 0, 1, 0, 0, 0}));
 
     gRegistryFaults.create = 5;
-    Confirm({0, 1, 0, 1});
-    EXPECT_EQ(gRegistryCalls, std::vector<std::string>(4, CreateLine()));
-    EXPECT_EQ(Shown(), (Settings4{0, 1, 0, 1}));
+    Confirm({0, 1, 0, 1, 1, 0});
+    EXPECT_EQ(gRegistryCalls, std::vector<std::string>(6, CreateLine()));
+    EXPECT_EQ(Shown(), (Settings6{0, 1, 0, 1, 1, 0}));
 }
 
-// The items the dialog must show, with the given states and the host's texts.
-void ExpectTemplate(const std::vector<DialogItemRecord>& items, const Settings4& states,
-                    const std::array<std::string, 9>& messages) {
+// The items the dialog must show, with the given states and, in each item, the text of
+// its message number in texts.
+void ExpectTemplate(const std::vector<DialogItemRecord>& items, const Settings6& states,
+                    const std::array<std::string, 11>& texts) {
     struct Shape {
-        std::int32_t type, x1, y1, x2, y2, focus, flags, defaultButton;
+        std::int32_t type, x1, y1, x2, y2, focus, flags, defaultButton, message;
     };
-    const Shape shapes[7] = {{3, 1, 1, 38, 9, 0, 0, 0},    {8, 3, 3, 0, 0, 1, 0, 0},
-                             {8, 3, 4, 0, 0, 0, 0, 0},     {8, 3, 5, 0, 0, 0, 0, 0},
-                             {8, 3, 6, 0, 0, 0, 0, 0},     {7, 0, 8, 0, 0, 0, 0x4000, 1},
-                             {7, 0, 8, 0, 0, 0, 0x4000, 0}};
-    ASSERT_EQ(items.size(), 7u);
-    for (int i = 0; i < 7; ++i) {
+    const Shape shapes[9] = {{3, 1, 1, 38, 11, 0, 0, 0, 1},    {8, 3, 3, 0, 0, 1, 0, 0, 2},
+                             {8, 3, 4, 0, 0, 0, 0, 0, 3},      {8, 3, 5, 0, 0, 0, 0, 0, 4},
+                             {8, 3, 6, 0, 0, 0, 0, 0, 5},      {8, 3, 7, 0, 0, 0, 0, 0, 9},
+                             {8, 3, 8, 0, 0, 0, 0, 0, 10},     {7, 0, 10, 0, 0, 0, 0x4000, 1, 6},
+                             {7, 0, 10, 0, 0, 0, 0x4000, 0, 7}};
+    ASSERT_EQ(items.size(), 9u);
+    for (int i = 0; i < 9; ++i) {
         const DialogItemRecord& item = items[i];
         const Shape& s = shapes[i];
         EXPECT_EQ((std::array<std::int32_t, 8>{item.type, item.x1, item.y1, item.x2, item.y2,
@@ -235,8 +249,8 @@ void ExpectTemplate(const std::vector<DialogItemRecord>& items, const Settings4&
                   (std::array<std::int32_t, 8>{s.type, s.x1, s.y1, s.x2, s.y2, s.focus, s.flags,
                                                s.defaultButton}))
             << "item " << i;
-        EXPECT_EQ(item.selected, i >= 1 && i <= 4 ? states[i - 1] : 0) << "item " << i;
-        const std::string& text = messages[static_cast<std::size_t>(i) + 1];
+        EXPECT_EQ(item.selected, i >= 1 && i <= 6 ? states[i - 1] : 0) << "item " << i;
+        const std::string& text = texts[static_cast<std::size_t>(s.message)];
         EXPECT_STREQ(item.data, text.c_str()) << "item " << i;
         for (std::size_t b = text.size(); b < sizeof item.data; ++b) {
             ASSERT_EQ(item.data[b], 0) << "stale byte " << b << " in item " << i;
@@ -252,33 +266,37 @@ TEST_F(SettingsScenario, EachDialogStartsFromTheTemplate) {
                   return 6;
               }),
               -1);
-    ExpectTemplate(host.dialogs[0].items, {0, 0, 1, 0}, host.messages);
+    ExpectTemplate(host.dialogs[0].items, {0, 0, 1, 0, 0, 0}, host.messages);
     host.messages[1] = "Other title";
     host.messages[7] = "&Close";
-    Confirm({1, 0, 1, 0});
-    ExpectTemplate(host.dialogs[1].items, {0, 0, 1, 0}, host.messages);
+    Confirm({1, 0, 1, 0, 1, 0});
+    ExpectTemplate(host.dialogs[1].items, {0, 0, 1, 0, 0, 0}, host.messages);
     Shown();
-    ExpectTemplate(host.dialogs[2].items, {1, 0, 1, 0}, host.messages);
+    ExpectTemplate(host.dialogs[2].items, {1, 0, 1, 0, 1, 0}, host.messages);
 
     const DialogShown& shown = host.dialogs[2];
     EXPECT_EQ((std::array<std::int64_t, 6>{shown.moduleNumber, shown.x1, shown.y1, shown.x2,
                                            shown.y2, static_cast<std::int64_t>(shown.reserved)}),
-              (std::array<std::int64_t, 6>{host.moduleNumber, -1, -1, 40, 11, 0}));
+              (std::array<std::int64_t, 6>{host.moduleNumber, -1, -1, 40, 13, 0}));
     std::vector<std::int64_t> looked;
     for (std::int32_t index : host.CallsOf(CallKind::LookupMessage)) {
         looked.push_back(host.calls[static_cast<std::size_t>(index)].args[1]);
     }
-    EXPECT_EQ(looked, (std::vector<std::int64_t>{1, 2, 3, 4, 5, 6, 7, 1, 2, 3, 4,
-                                                 5, 6, 7, 1, 2, 3, 4, 5, 6, 7}));
+    EXPECT_EQ(looked, (std::vector<std::int64_t>{1, 2,  3, 4, 5, 9, 10, 6, 7, 1, 2,  3, 4, 5,
+                                                 9, 10, 6, 7, 1, 2, 3,  4, 5, 9, 10, 6, 7}));
 }
 
-TEST_F(SettingsScenario, AMessageLongerThanAnItemIsCutToFit) {
-    host.messages[2] = std::string(600, 'a');
-    host.messages[3] = std::string(511, 'b');
+// Texts of 600 and of exactly 511 characters: each is cut to the 511 an item holds, and its
+// terminator stays inside its own item.
+TEST_F(SettingsScenario, AMessageLongerThanAnItemIsCutToFitAndLeavesTheOtherItemsAlone) {
+    std::array<std::string, 11> cut;
+    for (std::size_t number = 1; number < host.messages.size(); ++number) {
+        host.messages[number] =
+            std::string(number % 2 == 0 ? 600 : 511, static_cast<char>('a' + number));
+        cut[number] = host.messages[number].substr(0, 511);
+    }
     Shown();
-    const std::vector<DialogItemRecord>& items = host.dialogs.back().items;
-    EXPECT_EQ(std::string(items[1].data), std::string(511, 'a'));
-    EXPECT_EQ(std::string(items[2].data), std::string(511, 'b'));
+    ExpectTemplate(host.dialogs.back().items, {0, 0, 1, 0, 0, 0}, cut);
 }
 
 // ---- The key path ----
@@ -291,8 +309,8 @@ TEST_F(SettingsScenario, TheHostsKeyStringChangedAfterStartUpDoesNotMoveTheSetti
     // Overwrite the host's string in place, then replace it.
     std::fill(host.pluginKey.begin() + 9, host.pluginKey.end(), 'Z');
     host.pluginKey = original + "\\Moved";
-    Confirm({1, 1, 1, 1});
-    EXPECT_EQ(StoredDword("Numbers", startKey), 1);
+    Confirm({1, 1, 1, 1, 1, 1});
+    EXPECT_EQ(StoredDword("NearestFirst", startKey), 1);
     EXPECT_FALSE(RegistryKeyExists(SettingsKey()));
 }
 
@@ -306,8 +324,8 @@ TEST_F(SettingsScenario, AHostKeyThatFillsTheKeyPathExactlyIsUsed) {
     host.pluginKey = KeyOfLength(host.pluginKey, 78); // + "\Lexamund" = 87 characters
     PlantDword("Sound", 0);
     Restart();
-    EXPECT_EQ(Shown(), (Settings4{0, 0, 0, 0}));
-    Confirm({1, 0, 0, 0});
+    EXPECT_EQ(Shown(), (Settings6{0, 0, 0, 0, 0, 0}));
+    Confirm({1, 0, 0, 0, 0, 0});
     EXPECT_EQ(StoredDword("Space"), 1);
 }
 
@@ -318,10 +336,10 @@ TEST_F(SettingsScenario, AHostKeyTooLongForTheKeyPathLeavesTheRegistryAlone) {
         PlantDword("Sound", 0);
         Restart();
         EXPECT_TRUE(gRegistryCalls.empty()) << "start-up read from a cut-off key";
-        EXPECT_EQ(Shown(), (Settings4{0, 0, 1, 0}));
-        Confirm({1, 1, 0, 1});
+        EXPECT_EQ(Shown(), (Settings6{0, 0, 1, 0, 0, 0}));
+        Confirm({1, 1, 0, 1, 1, 1});
         EXPECT_TRUE(gRegistryCalls.empty()) << "the dialog wrote to a cut-off key";
-        EXPECT_EQ(Shown(), (Settings4{1, 1, 0, 1})) << "the settings still apply in memory";
+        EXPECT_EQ(Shown(), (Settings6{1, 1, 0, 1, 1, 1})) << "the settings still apply in memory";
         EXPECT_EQ(StoredDword("Space"), -1);
         EXPECT_EQ(StoredDword("Sound"), 0);
     }

@@ -15,6 +15,9 @@
 #ifdef _WIN32
 #include <windows.h>
 #endif
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#endif
 
 namespace {
 
@@ -213,6 +216,33 @@ TEST_F(LineSearchPaths, AListThatFillsMidLine) {
     ASSERT_EQ(model.words.size(), 150u);
     for (const NamedPath& path : Paths())
         EXPECT_EQ(Found(path.path, line, "q"), model.words) << path.name;
+}
+
+// The first pass matches a prefix's first two bytes: where case matters, a prefix of one or
+// two bytes costs the second pass no comparison, so the search never reads the prefix past
+// them (the sanitizer reports any read of the poisoned rest).
+TEST_F(LineSearchPaths, AShortPrefixIsNotComparedAgain) {
+#if defined(__SANITIZE_ADDRESS__)
+    gSettings = {0, 0, 1, 0, 0, 0};
+    const std::string line = "ab abc abd a abe xab ab" + std::string(kLinePadding, '\0');
+    for (const char* prefix : {"a", "ab"}) {
+        for (const NamedPath& path : Paths()) {
+            LineSearch search;
+            PrepareLineSearch(search, prefix);
+            search.path = path.path;
+            ASAN_POISON_MEMORY_REGION(search.prefix + 2, kPrefixSize - 2);
+            ASAN_POISON_MEMORY_REGION(search.other + 2, kPrefixSize - 2);
+            CandidateList = nullptr;
+            SearchLine(search, reinterpret_cast<const unsigned char*>(line.data()), 23);
+            ASAN_UNPOISON_MEMORY_REGION(&search, sizeof search);
+            EXPECT_EQ(gCandidateIndex.count, prefix[1] == 0 ? 4 : 3) << path.name << prefix;
+            FreeCandidates();
+            CandidateList = nullptr;
+        }
+    }
+#else
+    GTEST_SKIP() << "needs the address sanitizer";
+#endif
 }
 
 // ---- What the candidate index costs ----
