@@ -299,7 +299,8 @@ struct ModelOutcome {
 
 bool ModelCompletionKey(const InputRecord& record) {
     const KeyEventRecord& key = record.Event.KeyEvent;
-    return record.EventType == kConsoleKeyEvent && key.bKeyDown != 0 && key.wVirtualKeyCode == kConsoleVkSpace &&
+    return record.EventType == kConsoleKeyEvent && key.bKeyDown != 0 &&
+           key.wVirtualKeyCode == kConsoleVkSpace &&
            (key.dwControlKeyState & (kConsoleLeftCtrl | kConsoleRightCtrl)) != 0;
 }
 
