@@ -4,9 +4,10 @@
 Usage: bench/chart.py TABLE.tsv OUT.svg
 
 TABLE.tsv holds the tab-separated rows that lexamund_request_bench writes with --tsv (both
-builds in one file, as bench/table.sh leaves them). Per workload the chart shows the
-engine's time and the floor (one pass over the same bytes) for each build, on a
-logarithmic scale, with each build's target marked over its engine bar.
+builds in one file, as bench/table.sh leaves them). Per workload run with the default
+options the chart shows the engine's time and the floor (one pass over the same bytes) for
+each build, on a logarithmic scale, with each build's target marked over its engine bar.
+Where the file holds several line search paths, each build's first is drawn.
 """
 import csv
 import math
@@ -17,18 +18,22 @@ BUILDS = [  # build column value, legend name, engine colour, floor colour
     ("native", "native x86-64", "#1f4e9c", "#9dbbe8"),
     ("windows-i686", "Windows i686 under Wine", "#c2571a", "#f2c09e"),
 ]
-WIDTH, HEIGHT = 1000, 500
+WIDTH, HEIGHT = 1100, 500
 LEFT, RIGHT, TOP, BOTTOM = 80, 20, 90, 84  # plot margins
 BAR, GAP = 16, 2  # bar width and the gap between the bars of one workload
 FONT = 'font-family="DejaVu Sans, Arial, sans-serif"'
 
 
 def read_rows(path):
-    """Rows keyed by (build, workload), and the workloads in the order first met."""
+    """Rows keyed by (build, workload), and the workloads in the order first met: those of
+    the default options ("+" marks an option in the name), the first path's of each build."""
     rows, order = {}, []
     with open(path, newline="") as f:
         for row in csv.DictReader(f, delimiter="\t"):
-            rows[(row["build"], row["workload"])] = row
+            key = (row["build"], row["workload"])
+            if "+" in row["workload"] or key in rows:
+                continue
+            rows[key] = row
             if row["workload"] not in order:
                 order.append(row["workload"])
     return rows, order

@@ -1,6 +1,7 @@
 // Times one completion request per workload, splits it into host and engine time, and
 // sets the engine's time against one pass over the same bytes; the same program natively
-// and in the Windows build.
+// and in the Windows build. A workload's name picks its options: "+case" IgnoreCase,
+// "+near" NearestFirst. The line search path is the fastest within LEXAMUND_SIMD's cap.
 //
 // Usage: lexamund_request_bench [--tsv=FILE] [--rounds=N] [WORKLOAD...]
 //   prints the table (all workloads by default), and with --tsv the same rows as
@@ -62,13 +63,16 @@ void CountingRelease(void* block) {
 
 // ---- The host for one workload ----
 
-// Loads the workload into a quiet test host and starts the linked plug-in.
+// Loads the workload into a quiet test host, starts the linked plug-in and sets the
+// workload's options.
 void Prepare(TestHost& host, const Workload& w) {
     host.recordCalls = false;
     host.menuChoice = 0;
     host.lines = w.lines;
     host.table = w.win1251 ? CharTable::Win1251 : CharTable::Oem;
     host.Start(LinkedPlugin());
+    gSettings.ignoreCase = w.ignoreCase ? 1 : 0;
+    gSettings.nearestFirst = w.nearestFirst ? 1 : 0;
     gPlatform.allocate = CountingAllocate;
     gPlatform.release = CountingRelease;
 }
@@ -86,10 +90,44 @@ bool Completed(const TestHost& host, const Workload& w) {
     return host.lines[static_cast<std::size_t>(w.cursorLine)] != w.cursorText;
 }
 
+// One request, as Request, that counts the host's GetLine calls into fetches.
+std::int32_t CountedRequest(TestHost& host, const Workload& w, std::size_t& fetches) {
+    fetches = 0;
+    host.beforeGetLine = [&fetches] { ++fetches; };
+    const std::int32_t result = Request(host, w);
+    host.beforeGetLine = nullptr;
+    return result;
+}
+
+// The lines a request that made fetches GetLine calls read: the request reads the cursor's
+// line once before the harvest fetches its window, the cursor's line first or last.
+Workload ReadPart(const Workload& w, std::size_t fetches) {
+    return LastLines(w, fetches > 0 ? fetches - 1 : 0);
+}
+
+// Whether the request read every line of the window, so that its read part is the whole.
+bool ReadsWhole(const Workload& w, std::size_t fetches) {
+    return fetches > static_cast<std::size_t>(w.cursorLine) + 1;
+}
+
 #if LEXAMUND_BENCH_HOST_ONLY
 // A line search that takes nothing: what remains of a request is the host's part. It
 // takes whatever arguments the engine's search paths take.
 constexpr LineSearchPath kSearchNothing = [](auto...) {};
+
+// The line search path in force, named as LEXAMUND_SIMD names the caps.
+const char* PathInForce() {
+    if (gLineSearchPath == SearchLinePlain) return "none";
+#if LEXAMUND_HAVE_SSE2_PATH
+    if (gLineSearchPath == SearchLineSse2) return "sse2";
+    if (gLineSearchPath == SearchLineAvx2) return "avx2";
+#endif
+    return "?";
+}
+#else
+const char* PathInForce() {
+    return "-";
+}
 #endif
 
 // ---- Timing ----
@@ -113,39 +151,64 @@ template <typename Work> int CallsPerRound(Work work) {
 }
 
 // One workload's figures, in nanoseconds; hostOnly is negative where it cannot be taken.
+// The floor and the word starts count the lines the request read.
 struct Row {
     std::string name;
+    const char* path = "-";
     double request = 0, hostOnly = -1, floor = 0;
     std::size_t wordStarts = 0;
+    std::size_t lineFetches = 0; // the host's GetLine calls in one request
     bool completed = false;
+    bool hostOnlyFetchesDiffer = false; // the host-only request fetched other lines
 };
 
 // Times the request, the request that searches nothing, and the floor, in interleaved
 // rounds so that a busy moment of the machine touches all three; keeps the best round.
+// The request that searches nothing and the floor take the lines the request read: under
+// NearestFirst a full list ends the harvest early, and a search that takes nothing never
+// fills it.
 Row Measure(const Workload& w, int rounds) {
     TestHost host;
     Prepare(host, w);
     Row row{w.name};
-    row.wordStarts = CountWordStarts(w);
-    row.completed = Request(host, w) == 1 && Completed(host, w);
+    row.completed = CountedRequest(host, w, row.lineFetches) == 1 && Completed(host, w);
+    row.path = PathInForce();
+    const bool whole = ReadsWhole(w, row.lineFetches);
+    Workload part = whole ? Workload{} : ReadPart(w, row.lineFetches);
+    const Workload& read = whole ? w : part;
+    row.wordStarts = CountWordStarts(read);
     auto request = [&host, &w] { Request(host, w); };
-    auto floor = [&w] { gSink = ScanBaseline(&w); };
+    auto floor = [&read] { gSink = ScanBaseline(&read); };
     const int requests = CallsPerRound(request);
     const int floors = CallsPerRound(floor);
-#if LEXAMUND_BENCH_HOST_ONLY
-    auto hostOnly = [&request] {
-        gLineSearchPath = kSearchNothing;
-        request();
-        gLineSearchPath = nullptr;
-    };
-    const int hostOnlys = CallsPerRound(hostOnly);
-#endif
     row.request = row.floor = 1e300;
+#if LEXAMUND_BENCH_HOST_ONLY
+    const LineSearchPath path = gLineSearchPath;
+    auto hostOnly = [&host, &read, path] {
+        gLineSearchPath = kSearchNothing;
+        Request(host, read);
+        gLineSearchPath = path;
+    };
+    // The host holds the read part's lines while the request that searches nothing runs.
+    auto swapLines = [&host, &part, whole] {
+        if (!whole) host.lines.swap(part.lines);
+    };
+    swapLines();
+    std::size_t fetches = 0;
+    host.beforeGetLine = [&fetches] { ++fetches; };
+    hostOnly();
+    host.beforeGetLine = nullptr;
+    row.hostOnlyFetchesDiffer = fetches != row.lineFetches;
+    const int hostOnlys = CallsPerRound(hostOnly);
+    swapLines();
+#endif
     for (int round = 0; round < rounds; ++round) {
         row.request = std::min(row.request, RoundNanoseconds(request, requests));
         row.floor = std::min(row.floor, RoundNanoseconds(floor, floors));
 #if LEXAMUND_BENCH_HOST_ONLY
+        swapLines();
         const double time = RoundNanoseconds(hostOnly, hostOnlys);
+        swapLines();
         row.hostOnly = round == 0 ? time : std::min(row.hostOnly, time);
 #endif
     }
@@ -172,51 +235,61 @@ Derived Derive(const Row& r) {
     return d;
 }
 
+constexpr int kNameWidth = 17; // the longest name, "mixed-latin+case", and a blank
+
 void PrintHeader() {
     std::printf("%s: times in microseconds (best of the rounds); target = %.0f x floor + %.0f "
-                "ns x W\n",
+                "ns x W; floor and W over the lines read\n",
                 kBuild, kTargetFloors, kTargetNsPerWordStart);
-    std::printf("%-11s %10s %10s %10s %9s %8s %8s %7s %10s %5s\n", "workload", "request",
-                "host-only", "engine", "floor", "eng/flr", "W", "ns/W", "target", "pass");
+    std::printf("%-*s %4s %10s %10s %10s %9s %8s %8s %7s %10s %5s %6s\n", kNameWidth, "workload",
+                "path", "request", "host-only", "engine", "floor", "eng/flr", "W", "ns/W", "target",
+                "pass", "gets");
+}
+
+// What is wrong with a row's figures, if anything.
+const char* RowNote(const Row& r) {
+    if (!r.completed) return "  (the request completed nothing)";
+    if (r.hostOnlyFetchesDiffer) return "  (the host-only request fetched other lines)";
+    return "";
 }
 
 void PrintRow(const Row& r) {
-    const char* note = r.completed ? "" : "  (the request completed nothing)";
     if (r.hostOnly < 0) {
-        std::printf("%-11s %10.1f %10s %10s %9.1f %8s %8zu %7s %10s %5s%s\n", r.name.c_str(),
-                    r.request / 1e3, "-", "-", r.floor / 1e3, "-", r.wordStarts, "-", "-", "-",
-                    note);
+        std::printf("%-*s %4s %10.1f %10s %10s %9.1f %8s %8zu %7s %10s %5s %6zu%s\n", kNameWidth,
+                    r.name.c_str(), r.path, r.request / 1e3, "-", "-", r.floor / 1e3, "-",
+                    r.wordStarts, "-", "-", "-", r.lineFetches, RowNote(r));
     } else {
         const Derived d = Derive(r);
-        std::printf("%-11s %10.1f %10.1f %10.1f %9.1f %8.1f %8zu %7.1f %10.1f %5s%s\n",
-                    r.name.c_str(), r.request / 1e3, r.hostOnly / 1e3, d.engine / 1e3,
-                    r.floor / 1e3, d.perFloor, r.wordStarts, d.perWordStart, d.target / 1e3,
-                    d.pass ? "yes" : "NO", note);
+        std::printf("%-*s %4s %10.1f %10.1f %10.1f %9.1f %8.1f %8zu %7.1f %10.1f %5s %6zu%s\n",
+                    kNameWidth, r.name.c_str(), r.path, r.request / 1e3, r.hostOnly / 1e3,
+                    d.engine / 1e3, r.floor / 1e3, d.perFloor, r.wordStarts, d.perWordStart,
+                    d.target / 1e3, d.pass ? "yes" : "NO", r.lineFetches, RowNote(r));
     }
     std::fflush(stdout);
 }
 
-constexpr const char* kTsvHeader = "build\tworkload\trequest_ns\thost_only_ns\tengine_ns\tfloor_ns"
-                                   "\tengine_per_floor\tword_starts\tns_per_word_start\ttarget_ns"
-                                   "\tpass\n";
+constexpr const char* kTsvHeader = "build\tpath\tworkload\trequest_ns\thost_only_ns\tengine_ns"
+                                   "\tfloor_ns\tengine_per_floor\tword_starts\tns_per_word_start"
+                                   "\ttarget_ns\tpass\tline_fetches\n";
 
 // One tab-separated line per row; the derived columns are empty without a host-only time.
 void WriteTsvRow(std::FILE* out, const Row& r) {
-    std::fprintf(out, "%s\t%s\t%.0f\t", kBuild, r.name.c_str(), r.request);
+    std::fprintf(out, "%s\t%s\t%s\t%.0f\t", kBuild, r.path, r.name.c_str(), r.request);
     if (r.hostOnly < 0) {
-        std::fprintf(out, "\t\t%.0f\t\t%zu\t\t\t\n", r.floor, r.wordStarts);
+        std::fprintf(out, "\t\t%.0f\t\t%zu\t\t\t\t%zu\n", r.floor, r.wordStarts, r.lineFetches);
         return;
     }
     const Derived d = Derive(r);
-    std::fprintf(out, "%.0f\t%.0f\t%.0f\t%.2f\t%zu\t%.2f\t%.0f\t%s\n", r.hostOnly, d.engine,
-                 r.floor, d.perFloor, r.wordStarts, d.perWordStart, d.target,
-                 d.pass ? "yes" : "no");
+    std::fprintf(out, "%.0f\t%.0f\t%.0f\t%.2f\t%zu\t%.2f\t%.0f\t%s\t%zu\n", r.hostOnly, d.engine,
+                 r.floor, d.perFloor, r.wordStarts, d.perWordStart, d.target, d.pass ? "yes" : "no",
+                 r.lineFetches);
 }
 
 // ---- Modes ----
 
-// One request and one pass of each baseline, nothing timed: for bench/callgrind.sh and
-// tools/test.sh. Fails unless the request completed a word and released every node.
+// One request and one pass of each baseline over the lines it read, nothing timed: for
+// bench/callgrind.sh and tools/test.sh. Fails unless the request completed a word and
+// released every node.
 int OneRequest(const std::string& name) {
     const Workload w = MakeWorkload(name);
     if (w.lines.empty()) {
@@ -225,14 +298,18 @@ int OneRequest(const std::string& name) {
     }
     TestHost host;
     Prepare(host, w);
-    const std::int32_t result = Request(host, w);
+    std::size_t fetches = 0;
+    const std::int32_t result = CountedRequest(host, w, fetches);
     const bool completed = Completed(host, w);
-    const std::size_t hits = MemchrBaseline(&w);
-    const std::size_t zeros = ScanBaseline(&w);
-    std::printf("%s %s scanned_bytes=%zu result=%d completed=%d nodes=%zu live=%zu hits=%zu "
-                "zeros=%zu word_starts=%zu\n",
-                kBuild, name.c_str(), w.scannedBytes, result, completed ? 1 : 0, gNodes.made,
-                gNodes.live, hits, zeros, CountWordStarts(w));
+    const bool whole = ReadsWhole(w, fetches);
+    const Workload part = whole ? Workload{} : ReadPart(w, fetches);
+    const Workload& read = whole ? w : part;
+    const std::size_t hits = MemchrBaseline(&read);
+    const std::size_t zeros = ScanBaseline(&read);
+    std::printf("%s %s path=%s scanned_bytes=%zu result=%d completed=%d nodes=%zu live=%zu "
+                "hits=%zu zeros=%zu word_starts=%zu line_fetches=%zu\n",
+                kBuild, name.c_str(), PathInForce(), read.scannedBytes, result, completed ? 1 : 0,
+                gNodes.made, gNodes.live, hits, zeros, CountWordStarts(read), fetches);
     gPlatform = kDefaultPlatform;
     return result == 1 && completed && gNodes.live == 0 ? 0 : 1;
 }

@@ -1,6 +1,7 @@
 // Builds the benchmark documents: generated C-like source, distinct words, one repeated
 // letter, repeated short words, long words that differ only at the end, Russian text in
-// code page 866 and in Windows-1251, and very long lines.
+// code page 866 and in Windows-1251, very long lines, and Latin and Russian words in mixed
+// case; and the options a workload's name asks for.
 #include "bench/workloads.h"
 #include "testhost/random.h"
 #include "testhost/testhost.h" // the host's table conversions
@@ -298,7 +299,96 @@ std::vector<std::string> Win1251Lines(std::size_t count) {
     return lines;
 }
 
+// ---- Words in mixed case ----
+
+// Case in code page 866: A-Z with a-z, 0x80-0x8F with 0xA0-0xAF, 0x90-0x9F with 0xE0-0xEF.
+unsigned char CapitalOf(unsigned char b) {
+    if (b >= 'a' && b <= 'z') return static_cast<unsigned char>(b - 32);
+    if (b >= 0xA0 && b <= 0xAF) return static_cast<unsigned char>(b - 0x20);
+    if (b >= 0xE0 && b <= 0xEF) return static_cast<unsigned char>(b - 0x50);
+    return b;
+}
+
+unsigned char SmallOf(unsigned char b) {
+    if (b >= 'A' && b <= 'Z') return static_cast<unsigned char>(b + 32);
+    if (b >= 0x80 && b <= 0x8F) return static_cast<unsigned char>(b + 0x20);
+    if (b >= 0x90 && b <= 0x9F) return static_cast<unsigned char>(b + 0x50);
+    return b;
+}
+
+constexpr std::size_t kCaseVariants = 5;
+
+// A small-letter word (code page 866) in one of the cases text is written in: small, all
+// capitals, a capital first, a capital fourth letter (camel case), a capital second letter.
+std::string InCase(std::string word, std::size_t variant) {
+    auto capital = [&word](std::size_t k) {
+        if (k < word.size())
+            word[k] = static_cast<char>(CapitalOf(static_cast<unsigned char>(word[k])));
+    };
+    switch (variant) {
+    case 1:
+        for (std::size_t k = 0; k < word.size(); ++k)
+            capital(k);
+        break;
+    case 2:
+        capital(0);
+        break;
+    case 3:
+        capital(3);
+        break;
+    case 4:
+        capital(1);
+        break;
+    default:
+        break;
+    }
+    return word;
+}
+
+// Prose-like lines of 40 to 200 bytes mixing Latin and Russian words (code page 866), each
+// word in a case drawn from InCase's. One word in three starts with "str" or "пр" in some
+// case; the others are words that do not, some of them sharing the first letter.
+std::vector<std::string> MixedCaseLines(std::size_t count) {
+    static const char* const kStems[] = {
+        "string",  "strlen", "strtok",  "struct", "stream",  "strict",  "stride",    "strong",
+        "strcat",  "strdup", "strip",   "stroke", "привет",  "природа", "программа", "проверка",
+        "правило", "пример", "простой", "против", "прошлый", "предмет", "приказ",    "прыжок"};
+    static const char* const kOthers[] = {
+        "size",  "start",  "state", "status", "source", "scale", "step",   "text",   "value",
+        "count", "line",   "word",  "пора",   "после",  "потом", "дом",    "город",  "слово",
+        "место", "вопрос", "сила",  "часть",  "конец",  "время", "работа", "человек"};
+    Random random{1101};
+    std::vector<std::string> lines;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t target = 40 + random.Below(160);
+        std::string line;
+        while (line.size() < target) {
+            if (!line.empty()) line += random.Below(8) == 0 ? ", " : " ";
+            const char* word = random.Below(3) == 0 ? random.Pick(kStems) : random.Pick(kOthers);
+            line += InCase(ToCp866(word), random.Below(kCaseVariants));
+        }
+        line += '.';
+        lines.push_back(line.substr(0, kLineBytes));
+    }
+    return lines;
+}
+
 // ---- The cursor ----
+
+// The bytes of line i that a request reads.
+std::size_t ReadLength(const Workload& w, std::size_t i) {
+    const std::size_t length = std::min(w.lines[i].size(), kReadBytes);
+    if (i != static_cast<std::size_t>(w.cursorLine)) return length;
+    return std::min(length, static_cast<std::size_t>(w.cursorColumn));
+}
+
+// The bytes a request reads: the first 1024 of each line, the cursor's up to the cursor.
+std::size_t ScannedBytes(const Workload& w) {
+    std::size_t bytes = 0;
+    for (std::size_t i = 0; i <= static_cast<std::size_t>(w.cursorLine); ++i)
+        bytes += ReadLength(w, i);
+    return bytes;
+}
 
 // Makes the last line the cursor's: its text cut to leave room, a blank, the prefix (as
 // the host stores it).
@@ -312,16 +402,11 @@ void PlaceCursor(Workload& w) {
     w.cursorLine = static_cast<std::int32_t>(w.lines.size()) - 1;
     w.cursorColumn = static_cast<std::int32_t>(last.size());
     w.cursorText = last;
-    w.scannedBytes = 0;
-    for (std::size_t i = 0; i + 1 < w.lines.size(); ++i) {
-        w.scannedBytes += std::min(w.lines[i].size(), kReadBytes);
-    }
-    w.scannedBytes += last.size();
+    w.scannedBytes = ScannedBytes(w);
 }
 
-// Fills the workload's prefix and lines by name; false for an unknown name.
-bool FillWorkload(Workload& w) {
-    const std::string& name = w.name;
+// Fills the workload's prefix and lines for the document's name; false for an unknown one.
+bool FillWorkload(Workload& w, const std::string& name) {
     if (name.rfind("source/", 0) == 0 && name.size() > 7) {
         w.prefix = name.substr(7);
         w.lines = SourceLines(kWindowLines);
@@ -347,35 +432,24 @@ bool FillWorkload(Workload& w) {
     } else if (name == "long-lines") {
         w.prefix = "s";
         w.lines = LongLines(kWindowLines);
+    } else if (name == "mixed-latin") {
+        w.prefix = "str";
+        w.lines = MixedCaseLines(kWindowLines);
+    } else if (name == "mixed-866") {
+        w.prefix = ToCp866("ПР");
+        w.lines = MixedCaseLines(kWindowLines);
     } else {
         return false;
     }
     return true;
 }
 
-} // namespace
-
-const std::vector<std::string>& WorkloadNames() {
-    static const std::vector<std::string> names = {
-        "source/s", "source/get", "source/Re", "distinct", "same",
-        "repeated", "long-words", "cyrillic",  "1251",     "long-lines"};
-    return names;
-}
-
-Workload MakeWorkload(const std::string& name) {
-    Workload w;
-    w.name = name;
-    if (FillWorkload(w)) PlaceCursor(w);
-    return w;
-}
-
-namespace {
-
-// The bytes of line i that a request reads.
-std::size_t ReadLength(const Workload& w, std::size_t i) {
-    const std::size_t length = std::min(w.lines[i].size(), kReadBytes);
-    if (i != static_cast<std::size_t>(w.cursorLine)) return length;
-    return std::min(length, static_cast<std::size_t>(w.cursorColumn));
+// Removes suffix from the end of name; false, leaving name alone, when it does not end so.
+bool TakeSuffix(std::string& name, const std::string& suffix) {
+    if (name.size() <= suffix.size()) return false;
+    if (name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) return false;
+    name.resize(name.size() - suffix.size());
+    return true;
 }
 
 // A word character with Numbers off: a Latin letter or any byte from 0x80.
@@ -385,15 +459,60 @@ bool IsWordByte(unsigned char byte) {
 
 } // namespace
 
+const std::vector<std::string>& WorkloadNames() {
+    static const std::vector<std::string> names = [] {
+        const char* const documents[] = {"source/s", "source/get", "source/Re",   "distinct",
+                                         "same",     "repeated",   "long-words",  "cyrillic",
+                                         "1251",     "long-lines", "mixed-latin", "mixed-866"};
+        std::vector<std::string> all;
+        for (const char* document : documents) {
+            for (const char* options : {"", "+case", "+near"})
+                all.push_back(std::string(document) + options);
+        }
+        return all;
+    }();
+    return names;
+}
+
+Workload MakeWorkload(const std::string& name) {
+    Workload w;
+    w.name = name;
+    std::string document = name;
+    w.nearestFirst = TakeSuffix(document, "+near");
+    w.ignoreCase = TakeSuffix(document, "+case");
+    if (FillWorkload(w, document)) PlaceCursor(w);
+    return w;
+}
+
+Workload LastLines(const Workload& workload, std::size_t lines) {
+    Workload part; // field by field: a copy of every line may take hundreds of megabytes
+    part.name = workload.name;
+    part.prefix = workload.prefix;
+    part.win1251 = workload.win1251;
+    part.ignoreCase = workload.ignoreCase;
+    part.nearestFirst = workload.nearestFirst;
+    part.cursorColumn = workload.cursorColumn;
+    part.cursorText = workload.cursorText;
+    const auto cursor = static_cast<std::size_t>(workload.cursorLine);
+    const std::size_t kept = std::min(lines, cursor + 1);
+    part.lines.assign(workload.lines.begin() + static_cast<std::ptrdiff_t>(cursor + 1 - kept),
+                      workload.lines.begin() + static_cast<std::ptrdiff_t>(cursor + 1));
+    part.cursorLine = static_cast<std::int32_t>(kept) - 1;
+    part.scannedBytes = ScannedBytes(part);
+    return part;
+}
+
 std::size_t CountWordStarts(const Workload& workload) {
-    const auto first = static_cast<unsigned char>(workload.prefix[0]);
+    auto first = static_cast<unsigned char>(workload.prefix[0]);
+    if (workload.ignoreCase) first = SmallOf(first);
     std::size_t starts = 0;
     for (std::size_t i = 0; i <= static_cast<std::size_t>(workload.cursorLine); ++i) {
         bool afterWord = false;
         for (std::size_t k = 0, n = ReadLength(workload, i); k < n; ++k) {
             auto byte = static_cast<unsigned char>(workload.lines[i][k]);
             if (workload.win1251) byte = Win1251ToOem(byte);
-            starts += byte == first && !afterWord;
+            const unsigned char compared = workload.ignoreCase ? SmallOf(byte) : byte;
+            starts += compared == first && !afterWord;
             afterWord = IsWordByte(byte);
         }
     }

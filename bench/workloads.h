@@ -11,11 +11,14 @@ inline constexpr std::size_t kLineBytes = 1023;
 inline constexpr std::size_t kLongLineBytes = 100000;
 inline constexpr std::size_t kReadBytes = 1024; // what a request reads of a line
 
-// A document whose last line holds the cursor, right after the prefix.
+// A document whose last line holds the cursor, right after the prefix, and the options the
+// request runs with.
 struct Workload {
-    std::string name;     // "source/get", "distinct", ...
-    std::string prefix;   // as the plug-in sees it: code page 866
-    bool win1251 = false; // lines (and the prefix in the cursor's line) stored in Windows-1251
+    std::string name;          // "source/get", "distinct", "distinct+case", ...
+    std::string prefix;        // as the plug-in sees it: code page 866
+    bool win1251 = false;      // lines (and the prefix in the cursor's line) stored in Windows-1251
+    bool ignoreCase = false;   // the name ends in "+case" (before any "+near")
+    bool nearestFirst = false; // the name ends in "+near"
     std::vector<std::string> lines; // as the host keeps them
     std::int32_t cursorLine = 0;
     std::int32_t cursorColumn = 0;
@@ -24,14 +27,20 @@ struct Workload {
                                   // the cursor's line up to the cursor
 };
 
-// The names accepted by MakeWorkload, in the order they are reported.
+// The names reported by default: each document, then with IgnoreCase ("+case") and with
+// NearestFirst ("+near"). MakeWorkload takes "+case+near" too.
 const std::vector<std::string>& WorkloadNames();
 
 // Builds the named workload; an unknown name gives an empty one.
 Workload MakeWorkload(const std::string& name);
 
+// The part of a workload that a request reading only its last `lines` lines (the cursor's
+// among them) sees: those lines, the cursor's line last, and the same options.
+Workload LastLines(const Workload& workload, std::size_t lines);
+
 // The number of word starts (Numbers off) in the bytes a request reads, after conversion,
-// whose byte is the prefix's first: the places where the line search has work to do.
+// whose byte is the prefix's first (in either case under IgnoreCase): the places where the
+// line search has work to do.
 std::size_t CountWordStarts(const Workload& workload);
 
 // The baseline: reads the same bytes as a request once, with memchr for the prefix's first

@@ -1,7 +1,8 @@
-// Fuzzes a whole request through the test host: random document, cursor, window, options,
-// character table, menu answer, message texts (hostile formats among them), input event,
-// and a node allocation that fails. Checks what the host must be able to rely on, and the
-// beeps, menu and insertion against a plain model of the request.
+// Fuzzes a whole request through the test host: random document, cursor, window, options
+// (IgnoreCase and NearestFirst among them), character table, menu answer, message texts
+// (hostile formats among them), input event, and a node allocation that fails. Checks what
+// the host must be able to rely on, and the beeps, menu, insertion and the lines fetched
+// against a plain model of the request.
 //
 // Large documents are cheap: a period of lines repeated past the scan window, with a few
 // long lines near the cursor; the host serves each distinct text from one block, and the
@@ -143,9 +144,11 @@ class ServedLines {
 
 // ---- The editor commands the host does not record ----
 
-// The SetPosition calls (the last is the restore) and the lines served, for the checks.
+// The SetPosition calls (the last is the restore), the GetLine calls and the lines served,
+// for the checks.
 struct EditorLog {
     int positions = 0;
+    int fetches = 0;
     PositionRecord last = {};
     ServedLines* lines = nullptr;
 };
@@ -223,10 +226,13 @@ struct Case {
 // Reads the options, the host's answers (into host) and the case. The cursor's line lies
 // among the first or the last lines, or anywhere; its column is counted from the line's
 // start or back from its end (at most from just past the bytes a request reads); the
-// window's corner lies near the cursor.
+// window's corner lies near the cursor. IgnoreCase and NearestFirst come from bits of the
+// flags byte that earlier inputs left unread, so that the seeds keep their meaning.
 Case ReadCase(FuzzInput& in, TestHost& host) {
-    gSettings = {Option(in), Option(in), Option(in), Option(in)};
+    gSettings = {Option(in), Option(in), Option(in), Option(in), 0, 0};
     const std::uint8_t flags = in.Byte();
+    gSettings.ignoreCase = flags & 8u;
+    gSettings.nearestFirst = flags & 16u;
     host.table = (flags & 1) ? CharTable::Win1251 : CharTable::Oem;
     host.reenterDuringInsert = (flags & 2) != 0;
     const std::uint8_t failAt = in.Byte();
@@ -288,11 +294,13 @@ struct ModelOutcome {
     bool request = false; // the event starts a request
     std::string prefix;
     ModelList list;
+    int linesFetched = 0; // by the harvest
 };
 
 bool ModelCompletionKey(const InputRecord& record) {
     const KeyEventRecord& key = record.Event.KeyEvent;
-    return record.EventType == kConsoleKeyEvent && key.bKeyDown != 0 && key.wVirtualKeyCode == kConsoleVkSpace &&
+    return record.EventType == kConsoleKeyEvent && key.bKeyDown != 0 &&
+           key.wVirtualKeyCode == kConsoleVkSpace &&
            (key.dwControlKeyState & (kConsoleLeftCtrl | kConsoleRightCtrl)) != 0;
 }
 
@@ -308,9 +316,20 @@ std::string ModelLine(const std::string& text, std::size_t cut, CharTable table)
     return line;
 }
 
-// What the request must find in the document as the host holds it before the request.
-// Once as many repeated lines in a row as the period has added nothing (no word, no failed
-// allocation), the repeated lines that follow add nothing either: they are skipped.
+// The options as the model takes them.
+ModelOptions ModelSettings() {
+    ModelOptions options;
+    options.numbers = gSettings.numbers != 0;
+    options.ignoreCase = gSettings.ignoreCase != 0;
+    options.nearestFirst = gSettings.nearestFirst != 0;
+    return options;
+}
+
+// What the request must find in the document as the host holds it before the request: the
+// lines from the window's top down to the cursor's, or under NearestFirst from the cursor's
+// up to the top, stopping before a line once the list holds 150 words. Once as many
+// repeated lines in a row as the period has added nothing (no word, no failed allocation),
+// the repeated lines that follow add nothing either: they are fetched but not searched.
 ModelOutcome ModelRequest(const Case& c, CharTable table, int failAt) {
     const Document& doc = c.doc;
     const std::int32_t line = c.line;
@@ -318,22 +337,27 @@ ModelOutcome ModelRequest(const Case& c, CharTable table, int failAt) {
     ModelOutcome out;
     if (!ModelCompletionKey(c.event) || column <= 0 || column > 1024) return out;
     if (line < 0 || line >= doc.count) return out; // empty line
-    const bool numbers = gSettings.numbers != 0;
+    const ModelOptions options = ModelSettings();
     const std::string own = ModelLine(doc.Text(line), 1024, table);
     const auto at = static_cast<std::size_t>(column);
-    if (at > own.size() || !ModelWordChar(static_cast<unsigned char>(own[at - 1]), numbers)) {
+    if (at > own.size() ||
+        !ModelWordChar(static_cast<unsigned char>(own[at - 1]), options.numbers)) {
         return out;
     }
     out.request = true;
-    out.prefix = ModelPrefix(own, at, numbers);
+    out.prefix = ModelPrefix(own, at, options.numbers);
     out.list.failAt = failAt;
     std::size_t quiet = 0;
-    for (std::int64_t n = line > 2000 ? line - 2000 : 0; n <= line; ++n) {
+    const std::int64_t top = line > 2000 ? line - 2000 : 0;
+    const std::int64_t step = options.nearestFirst ? -1 : 1;
+    for (std::int64_t n = options.nearestFirst ? line : top; n >= top && n <= line; n += step) {
+        if (options.nearestFirst && out.list.words.size() >= 150) break;
+        ++out.linesFetched;
         const bool repeats = n != line && doc.Repeats(n);
         if (repeats && quiet >= doc.period) continue;
         const int before = out.list.allocations;
         const std::size_t cut = n == line && column < 1024 ? at : 1024;
-        ModelHarvest(ModelLine(doc.Text(n), cut, table), out.prefix, numbers, &out.list);
+        ModelHarvest(ModelLine(doc.Text(n), cut, table), out.prefix, options, &out.list);
         quiet = repeats && out.list.allocations == before ? quiet + 1 : 0;
     }
     return out;
@@ -343,6 +367,10 @@ ModelOutcome ModelRequest(const Case& c, CharTable table, int failAt) {
 void CheckAgainstModel(const TestHost& host, const ModelOutcome& model, std::int32_t result) {
     FUZZ_CHECK(result == (model.request ? 1 : 0));
     if (!model.request) return;
+    // The cursor's line once for the request, then each line the harvest visits; and a
+    // SetPosition for each of those and the restore.
+    FUZZ_CHECK(gLog.fetches == model.linesFetched + 1);
+    FUZZ_CHECK(gLog.positions == model.linesFetched + 1);
     const std::vector<std::string>& words = model.list.words;
     std::vector<std::uint32_t> beeps(static_cast<std::size_t>(model.list.failedBeeps), 0x10);
     if (words.empty() && gSettings.sound != 0) beeps.push_back(0x40);
@@ -388,7 +416,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Case c = ReadCase(in, host);
     ServedLines served(c.doc);
     gLog.lines = &served;
-    host.lineSource = [&served](std::int32_t n) { return served.Serve(n); };
+    host.lineSource = [&served](std::int32_t n) {
+        ++gLog.fetches;
+        return served.Serve(n);
+    };
     host.sourceLineCount = static_cast<std::int32_t>(c.doc.count);
     host.cursorLine = c.line;
     host.cursorColumn = c.column;
