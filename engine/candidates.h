@@ -86,20 +86,32 @@ inline bool SamePaddedWord(const unsigned char* a, const unsigned char* b) {
     return differ == 0;
 }
 
+// The slot that lists the word with this hash and these 32 padded bytes, or the free slot
+// where it would go: the probe from its home slot on.
+inline IndexSlot& ProbeIndex(std::uint32_t hash, const unsigned char* padded) {
+    std::size_t at = HomeSlot(hash);
+    for (;;) {
+        IndexSlot& slot = gCandidateIndex.slots[at];
+        if (slot.node == nullptr) return slot;
+        if (slot.hash == hash &&
+            SamePaddedWord(reinterpret_cast<const unsigned char*>(slot.node->word), padded)) {
+            return slot;
+        }
+        at = (at + 1) & (kIndexSlots - 1);
+    }
+}
+
 // Lists word unless it is listed already. The caller has checked that it starts with the
 // prefix and is longer, and synced the index. Returns false once the list is full.
 inline bool OfferCandidate(const PaddedWord& word) {
     const std::uint32_t hash = HashPaddedWord(word.bytes);
-    std::size_t at = HomeSlot(hash);
-    for (;;) {
-        IndexSlot& slot = gCandidateIndex.slots[at];
-        if (slot.node == nullptr) return AppendCandidate(word, slot, hash);
-        if (slot.hash == hash &&
-            SamePaddedWord(reinterpret_cast<const unsigned char*>(slot.node->word), word.bytes)) {
-            return true;
-        }
-        at = (at + 1) & (kIndexSlots - 1);
-    }
+    IndexSlot& slot = ProbeIndex(hash, word.bytes);
+    return slot.node != nullptr || AppendCandidate(word, slot, hash);
+}
+
+// True when word is listed already; the caller has synced the index.
+inline bool IsListed(const PaddedWord& word) {
+    return ProbeIndex(HashPaddedWord(word.bytes), word.bytes).node != nullptr;
 }
 
 #if LEXAMUND_HAVE_SSE2_PATH
@@ -121,21 +133,31 @@ LEXAMUND_SSE2 inline bool SamePaddedWord(const CandidateNode* node, __m128i low,
     return _mm_movemask_epi8(same) == 0xFFFF;
 }
 
-// OfferCandidate for the word whose 32 padded bytes are low and high.
-LEXAMUND_SSE2 inline bool OfferCandidate(__m128i low, __m128i high) {
-    const std::uint32_t hash = HashPaddedWord(low, high);
+// ProbeIndex for the word whose 32 padded bytes are low and high.
+LEXAMUND_SSE2 inline IndexSlot& ProbeIndex(std::uint32_t hash, __m128i low, __m128i high) {
     std::size_t at = HomeSlot(hash);
     for (;;) {
         IndexSlot& slot = gCandidateIndex.slots[at];
-        if (slot.node == nullptr) {
-            PaddedWord word;
-            _mm_store_si128(reinterpret_cast<__m128i*>(word.bytes), low);
-            _mm_store_si128(reinterpret_cast<__m128i*>(word.bytes + 16), high);
-            return AppendCandidate(word, slot, hash);
-        }
-        if (slot.hash == hash && SamePaddedWord(slot.node, low, high)) return true;
+        if (slot.node == nullptr) return slot;
+        if (slot.hash == hash && SamePaddedWord(slot.node, low, high)) return slot;
         at = (at + 1) & (kIndexSlots - 1);
     }
+}
+
+// OfferCandidate for the word whose 32 padded bytes are low and high.
+LEXAMUND_SSE2 inline bool OfferCandidate(__m128i low, __m128i high) {
+    const std::uint32_t hash = HashPaddedWord(low, high);
+    IndexSlot& slot = ProbeIndex(hash, low, high);
+    if (slot.node != nullptr) return true;
+    PaddedWord word;
+    _mm_store_si128(reinterpret_cast<__m128i*>(word.bytes), low);
+    _mm_store_si128(reinterpret_cast<__m128i*>(word.bytes + 16), high);
+    return AppendCandidate(word, slot, hash);
+}
+
+// IsListed for the word whose 32 padded bytes are low and high.
+LEXAMUND_SSE2 inline bool IsListed(__m128i low, __m128i high) {
+    return ProbeIndex(HashPaddedWord(low, high), low, high).node != nullptr;
 }
 
 #endif

@@ -57,17 +57,17 @@ void SearchLineAvx2(const LineSearch& search, const unsigned char* text, std::si
 // ---- Words as the search hands them on ----
 
 // One line's words, held back under NearestFirst so that they are offered right to left.
-// A word takes 2 bytes at least and a byte that is no word character before the next, so a
-// line copy holds at most kLineCopySize / 3 + 1 of them.
-inline constexpr std::size_t kMaxLineWords = kLineCopySize / 3 + 1;
+// Every byte of a line copy may start a word (a digit is no word character without Numbers,
+// so a prefix's first letter may follow one), so a line copy holds at most kLineCopySize
+// of them; a longer line than a copy is searched only by tests.
+inline constexpr std::size_t kMaxLineWords = kLineCopySize;
 struct LineWords {
     PaddedWord words[kMaxLineWords];
     std::size_t count;
 };
 extern LineWords gLineWords;
 
-// Holds a word back for OfferLineWords; a line longer than a line copy may have more words
-// than fit, and the rest are dropped.
+// Holds a word back for OfferLineWords; past kMaxLineWords words are dropped.
 inline void HoldLineWord(const PaddedWord& word) {
     if (gLineWords.count < kMaxLineWords) gLineWords.words[gLineWords.count++] = word;
 }
@@ -75,11 +75,11 @@ inline void HoldLineWord(const PaddedWord& word) {
 // Offers the held words, the line's last first; returns false once the list is full.
 bool OfferLineWords();
 
-// Hands a word that starts with the typed prefix on: held back under NearestFirst, else
-// offered at once. Returns false once the list is full.
+// Hands a word that starts with the typed prefix on: offered at once, or under NearestFirst
+// held back unless a nearer line listed it already. Returns false once the list is full.
 inline bool OfferWord(const LineSearch& search, const PaddedWord& word) {
     if (!search.nearestFirst) return OfferCandidate(word);
-    HoldLineWord(word);
+    if (!IsListed(word)) HoldLineWord(word);
     return true;
 }
 
@@ -95,7 +95,7 @@ bool OfferInTypedCase(const LineSearch& search, const unsigned char* word, std::
 // OfferWord for the word whose 32 padded bytes are low and high.
 LEXAMUND_SSE2 inline bool OfferWord(const LineSearch& search, __m128i low, __m128i high) {
     if (!search.nearestFirst) return OfferCandidate(low, high);
-    if (gLineWords.count == kMaxLineWords) return true;
+    if (gLineWords.count == kMaxLineWords || IsListed(low, high)) return true;
     auto* held = reinterpret_cast<__m128i*>(gLineWords.words[gLineWords.count++].bytes);
     _mm_store_si128(held, low);
     _mm_store_si128(held + 1, high);

@@ -68,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     options.numbers = (flags & 1) != 0;
     const bool prefixFromLine = (flags & 2) != 0; // a prefix that the line holds
     options.ignoreCase = (flags & 4) != 0;
-    options.nearestFirst = (flags & 8) != 0;
+    const bool nearestFirst = (flags & 8) != 0;
     const std::size_t prefixLength = 1 + in.Below(kPrefixSize);
     const std::size_t prefixAt = in.Byte() | (in.Byte() & 0x0Fu) << 8;
     std::string prefix = prefixFromLine ? std::string() : in.Bytes(prefixLength);
@@ -78,6 +78,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     gSettings.numbers = options.numbers ? 1 : 0;
     gSettings.ignoreCase = options.ignoreCase ? 1 : 0;
+    // Nearest first holds a line copy's words at most: longer lines are the fuzzer's own.
+    options.nearestFirst = nearestFirst && line.size() <= kLineCopySize;
     gSettings.nearestFirst = options.nearestFirst ? 1 : 0;
     char buffer[kPrefixSize] = {};
     prefix.copy(buffer, sizeof buffer);
