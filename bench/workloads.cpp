@@ -261,6 +261,25 @@ std::string ToWin1251(std::string text) {
     return text;
 }
 
+// Prose-like lines of 40 to 199 bytes: words that word(random) draws, separated by blanks
+// and now and then a comma, each line ended by a full stop.
+template <typename PickWord>
+std::vector<std::string> ProseLines(std::size_t count, std::uint32_t seed, PickWord word) {
+    Random random{seed};
+    std::vector<std::string> lines;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t target = 40 + random.Below(160);
+        std::string line;
+        while (line.size() < target) {
+            if (!line.empty()) line += random.Below(8) == 0 ? ", " : " ";
+            line += word(random);
+        }
+        line += '.';
+        lines.push_back(line.substr(0, kLineBytes));
+    }
+    return lines;
+}
+
 // Prose-like lines of 40 to 200 bytes in code page 866 drawn from a fixed Russian
 // vocabulary; seed picks the text.
 std::vector<std::string> CyrillicLines(std::size_t count, std::uint32_t seed) {
@@ -276,19 +295,9 @@ std::vector<std::string> CyrillicLines(std::size_t count, std::uint32_t seed) {
     std::vector<std::string> vocabulary;
     for (const char* word : kWords)
         vocabulary.push_back(ToCp866(word));
-    Random random{seed};
-    std::vector<std::string> lines;
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::size_t target = 40 + random.Below(160);
-        std::string line;
-        while (line.size() < target) {
-            if (!line.empty()) line += random.Below(8) == 0 ? ", " : " ";
-            line += vocabulary[random.Below(vocabulary.size())];
-        }
-        line += '.';
-        lines.push_back(line.substr(0, kLineBytes));
-    }
-    return lines;
+    return ProseLines(count, seed, [&vocabulary](Random& random) {
+        return vocabulary[random.Below(vocabulary.size())];
+    });
 }
 
 // The same kind of text stored in Windows-1251.
@@ -357,20 +366,10 @@ std::vector<std::string> MixedCaseLines(std::size_t count) {
         "size",  "start",  "state", "status", "source", "scale", "step",   "text",   "value",
         "count", "line",   "word",  "пора",   "после",  "потом", "дом",    "город",  "слово",
         "место", "вопрос", "сила",  "часть",  "конец",  "время", "работа", "человек"};
-    Random random{1101};
-    std::vector<std::string> lines;
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::size_t target = 40 + random.Below(160);
-        std::string line;
-        while (line.size() < target) {
-            if (!line.empty()) line += random.Below(8) == 0 ? ", " : " ";
-            const char* word = random.Below(3) == 0 ? random.Pick(kStems) : random.Pick(kOthers);
-            line += InCase(ToCp866(word), random.Below(kCaseVariants));
-        }
-        line += '.';
-        lines.push_back(line.substr(0, kLineBytes));
-    }
-    return lines;
+    return ProseLines(count, 1101, [](Random& random) {
+        const char* word = random.Below(3) == 0 ? random.Pick(kStems) : random.Pick(kOthers);
+        return InCase(ToCp866(word), random.Below(kCaseVariants));
+    });
 }
 
 // ---- The cursor ----
