@@ -153,5 +153,5 @@ inline void SearchLine(const LineSearch& search, const unsigned char* text, std:
     if (CandidateListFull()) return; // every offer would be refused
     gLineWords.count = 0;
     search.path(search, text, length);
-    if (search.nearestFirst) OfferLineWords();
+    if (gLineWords.count != 0) OfferLineWords(); // only NearestFirst holds words back
 }
