@@ -315,6 +315,13 @@ TEST_F(Harvest, IgnoreCaseAndNearestFirstChangeTheWordsAndTheirOrder) {
         {{.ignoreCase = 1}, {"STRING", "St"}, "St", {"String"}},
         {{.ignoreCase = 1}, {kPrivetCapitals, kPri}, kPri, {kPrivet}},
         {{.ignoreCase = 1}, {"sTRAY", "STR"}, "STR", {"STRAY"}},
+        // A capital typed where the word has the small letter, in a prefix with small letters,
+        // leaves the rest as found; the menu shows the prefix as typed, past 16 bytes too.
+        {{.ignoreCase = 1}, {"stRING stRAW", "sT"}, "sT", {"sTRING", "sTRAW"}},
+        {{.ignoreCase = 1},
+         {"abcdefghijklmnopqrSt abcdefghijklmnopqrXy", "abcdefghijklmnopQR"},
+         "abcdefghijklmnopQR",
+         {"abcdefghijklmnopQRSt", "abcdefghijklmnopQRXy"}},
         // Texts that collapse into one are offered once, at their first place.
         {{.ignoreCase = 1}, {"STRING String strong", "str"}, "str", {"string", "strong"}},
         // Numbers still decides the word starts.
