@@ -29,12 +29,13 @@ struct LineSearch {
     std::uint32_t length;     // of the prefix, 1 to 32
     std::uint32_t prefixBits; // bit k set for each prefix byte k (k < length)
     std::uint32_t smallBits;  // bit k: prefix byte k is a small letter
-    std::uint32_t
-        capitalBits;   // bit k: a capital after the first letter, in a prefix with no small letter
-    bool numbers;      // the Numbers setting at the request
-    bool foldCase;     // the IgnoreCase setting at the request
-    bool nearestFirst; // the NearestFirst setting: a line's words go right to left
-    bool possible;     // false when no word can qualify: the paths search nothing
+    // Bit k: prefix byte k is a capital after the first letter, in a prefix with no small
+    // letter.
+    std::uint32_t capitalBits;
+    bool numbers;        // the Numbers setting at the request
+    bool foldCase;       // the IgnoreCase setting at the request
+    bool nearestFirst;   // the NearestFirst setting: a line's words go right to left
+    bool possible;       // false when no word can qualify: the paths search nothing
     LineSearchPath path; // the path in force at the request
 };
 
