@@ -2,6 +2,8 @@
 #include "engine/candidates.h"
 #include "platform/platform.h"
 
+#include <cstddef>
+
 CandidateNode* CandidateList = nullptr;
 CandidateIndex gCandidateIndex;
 
@@ -19,14 +21,22 @@ void ResetCandidateIndex() {
     std::memset(&gCandidateIndex, 0, sizeof gCandidateIndex);
 }
 
+bool OfferLongCandidate(const PaddedWord& word) {
+    const std::uint32_t hash = HashLongWord(word.bytes);
+    IndexSlot& slot = ProbeLongIndex(hash, word.bytes);
+    return slot.node != nullptr || AppendCandidate(word, slot, hash);
+}
+
 bool AppendCandidate(const PaddedWord& word, IndexSlot& slot, std::uint32_t hash) {
     if (CandidateListFull()) return false;
-    auto* node = static_cast<CandidateNode*>(gPlatform.allocate(sizeof(CandidateNode)));
+    const std::size_t wordSize = IsLongWord(word.bytes) ? sizeof word.bytes : kShortPaddedSize;
+    auto* node =
+        static_cast<CandidateNode*>(gPlatform.allocate(offsetof(CandidateNode, word) + wordSize));
     if (node == nullptr) {
         BeepTwice(kBeepHand);
         return true;
     }
-    std::memcpy(node->word, word.bytes, sizeof node->word);
+    std::memcpy(node->word, word.bytes, wordSize);
     node->nextNode = nullptr;
     if (CandidateList == nullptr) {
         CandidateList = node;

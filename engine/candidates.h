@@ -16,10 +16,18 @@
 inline constexpr int kIndexBits = 9;
 inline constexpr std::size_t kIndexSlots = std::size_t{1} << kIndexBits; // over 3 x kMaxMenuItems
 
-// A word and its zero padding, as a node's word field holds it.
+// A word and its zero padding, as a node's word field holds it: a short word (up to 31
+// characters) in its first 32 bytes, whose last is then zero and the rest unused; a long
+// one in all 64.
 struct PaddedWord {
     alignas(16) unsigned char bytes[kMaxWordLength + 1];
 };
+inline constexpr std::size_t kShortPaddedSize = kMaxShortWordLength + 1;
+
+// True for a long word's padded bytes: its 32nd byte is a character, not the terminator.
+inline bool IsLongWord(const unsigned char* padded) {
+    return padded[kMaxShortWordLength] != 0;
+}
 
 struct IndexSlot {
     const CandidateNode* node; // null: free
@@ -43,8 +51,9 @@ inline void SyncCandidateIndex() {
     if (gCandidateIndex.head != CandidateList) ResetCandidateIndex();
 }
 
-// Links a node for word at the list's tail and into slot; a failed allocation costs the
-// word and two beeps. Returns false once the list is full.
+// Links a node for word (short or long: its node has room for it alone) at the list's tail
+// and into slot; a failed allocation costs the word and two beeps. Returns false once the
+// list is full.
 bool AppendCandidate(const PaddedWord& word, IndexSlot& slot, std::uint32_t hash);
 
 // Reads 8 bytes at p, whatever their alignment.
@@ -67,10 +76,23 @@ inline std::uint32_t HashFold(std::uint64_t fold) {
     return static_cast<std::uint32_t>(((fold ^ (fold >> 32)) * kHashFactor) >> 32);
 }
 
-// The hash of the 32 padded bytes.
+// The hash of a short word's 32 padded bytes.
 inline std::uint32_t HashPaddedWord(const unsigned char* padded) {
     return HashFold(Load64(padded) ^ Load64(padded + 8) ^ Load64(padded + 16) ^
                     Load64(padded + 24));
+}
+
+// The hash of a long word's 64 padded bytes: each half folded as a short word's, the first
+// half's fold multiplied before the second's joins it, so that a byte at the end of one
+// half and one at the start of the other land apart. A long word never equals a short one,
+// so the two hashes need not agree.
+inline std::uint32_t HashLongWord(const unsigned char* padded) {
+    std::uint64_t halves[2];
+    for (int half = 0; half < 2; ++half) {
+        const unsigned char* p = padded + half * kShortPaddedSize;
+        halves[half] = Load64(p) ^ Load64(p + 8) ^ Load64(p + 16) ^ Load64(p + 24);
+    }
+    return HashFold(halves[0] * kHashFactor ^ halves[1]);
 }
 
 // The slot a word with this hash is looked for first: the hash's top kIndexBits bits.
@@ -86,8 +108,8 @@ inline bool SamePaddedWord(const unsigned char* a, const unsigned char* b) {
     return differ == 0;
 }
 
-// The slot that lists the word with this hash and these 32 padded bytes, or the free slot
-// where it would go: the probe from its home slot on.
+// The slot that lists the short word with this hash and these 32 padded bytes, or the free
+// slot where it would go: the probe from its home slot on.
 inline IndexSlot& ProbeIndex(std::uint32_t hash, const unsigned char* padded) {
     std::size_t at = HomeSlot(hash);
     for (;;) {
@@ -101,31 +123,54 @@ inline IndexSlot& ProbeIndex(std::uint32_t hash, const unsigned char* padded) {
     }
 }
 
-// Lists word unless it is listed already. The caller has checked that it starts with the
-// prefix and is longer, and synced the index. Returns false once the list is full.
-inline bool OfferCandidate(const PaddedWord& word) {
+// ProbeIndex for a long word's 64 padded bytes. A node whose first 32 bytes equal them
+// holds a long word too, so its second 32 bytes are there to compare.
+inline IndexSlot& ProbeLongIndex(std::uint32_t hash, const unsigned char* padded) {
+    std::size_t at = HomeSlot(hash);
+    for (;;) {
+        IndexSlot& slot = gCandidateIndex.slots[at];
+        if (slot.node == nullptr) return slot;
+        const auto* listed = reinterpret_cast<const unsigned char*>(slot.node->word);
+        if (slot.hash == hash && SamePaddedWord(listed, padded) &&
+            SamePaddedWord(listed + kShortPaddedSize, padded + kShortPaddedSize)) {
+            return slot;
+        }
+        at = (at + 1) & (kIndexSlots - 1);
+    }
+}
+
+// Lists the short word unless it is listed already. The caller has checked that it starts
+// with the prefix and is longer, and synced the index. Returns false once the list is full.
+inline bool OfferShortCandidate(const PaddedWord& word) {
     const std::uint32_t hash = HashPaddedWord(word.bytes);
     IndexSlot& slot = ProbeIndex(hash, word.bytes);
     return slot.node != nullptr || AppendCandidate(word, slot, hash);
 }
 
-// True when word is listed already; the caller has synced the index.
-inline bool IsListed(const PaddedWord& word) {
-    return ProbeIndex(HashPaddedWord(word.bytes), word.bytes).node != nullptr;
+// OfferShortCandidate for a long word.
+bool OfferLongCandidate(const PaddedWord& word);
+
+// OfferShortCandidate for a word of either length.
+inline bool OfferCandidate(const PaddedWord& word) {
+    return IsLongWord(word.bytes) ? OfferLongCandidate(word) : OfferShortCandidate(word);
 }
 
 #if LEXAMUND_HAVE_SSE2_PATH
 
-// HashPaddedWord of the word whose 32 padded bytes are low and high.
+// HashPaddedWord of the short word whose 32 padded bytes are low and high.
 LEXAMUND_SSE2 inline std::uint32_t HashPaddedWord(__m128i low, __m128i high) {
     const __m128i halves = _mm_xor_si128(low, high);
     const __m128i fold = _mm_xor_si128(halves, _mm_srli_si128(halves, 8));
+#if defined(__x86_64__)
+    return HashFold(static_cast<std::uint64_t>(_mm_cvtsi128_si64(fold)));
+#else
     std::uint64_t folded;
     _mm_storel_epi64(reinterpret_cast<__m128i*>(&folded), fold);
     return HashFold(folded);
+#endif
 }
 
-// True when node holds the word whose 32 padded bytes are low and high.
+// True when node holds the short word whose 32 padded bytes are low and high.
 LEXAMUND_SSE2 inline bool SamePaddedWord(const CandidateNode* node, __m128i low, __m128i high) {
     const auto* listed = reinterpret_cast<const __m128i*>(node->word);
     const __m128i same = _mm_and_si128(_mm_cmpeq_epi8(_mm_loadu_si128(listed), low),
@@ -142,22 +187,6 @@ LEXAMUND_SSE2 inline IndexSlot& ProbeIndex(std::uint32_t hash, __m128i low, __m1
         if (slot.hash == hash && SamePaddedWord(slot.node, low, high)) return slot;
         at = (at + 1) & (kIndexSlots - 1);
     }
-}
-
-// OfferCandidate for the word whose 32 padded bytes are low and high.
-LEXAMUND_SSE2 inline bool OfferCandidate(__m128i low, __m128i high) {
-    const std::uint32_t hash = HashPaddedWord(low, high);
-    IndexSlot& slot = ProbeIndex(hash, low, high);
-    if (slot.node != nullptr) return true;
-    PaddedWord word;
-    _mm_store_si128(reinterpret_cast<__m128i*>(word.bytes), low);
-    _mm_store_si128(reinterpret_cast<__m128i*>(word.bytes + 16), high);
-    return AppendCandidate(word, slot, hash);
-}
-
-// IsListed for the word whose 32 padded bytes are low and high.
-LEXAMUND_SSE2 inline bool IsListed(__m128i low, __m128i high) {
-    return ProbeIndex(HashPaddedWord(low, high), low, high).node != nullptr;
 }
 
 #endif

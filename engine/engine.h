@@ -8,9 +8,12 @@
 
 // ---- Fixed bounds ----
 
-inline constexpr int kLineCopySize = 1024;   // bytes of a line that take part in a request
-inline constexpr int kPrefixSize = 32;       // prefix buffer; a full buffer has no terminator
-inline constexpr int kMaxWordLength = 31;    // characters of a candidate word
+inline constexpr int kLineCopySize = 1024; // bytes of a line that take part in a request
+inline constexpr int kPrefixSize = 64;     // prefix buffer; a full buffer has no terminator
+inline constexpr int kMaxWordLength = 63;  // characters of a candidate word; longer ones are cut
+// Characters of a short word: it fits 32 bytes with its terminator, as the searches carry
+// most words; a longer one takes a path of its own and a node with room for 64.
+inline constexpr int kMaxShortWordLength = 31;
 inline constexpr int kScanLinesAbove = 2000; // lines above the cursor's line that are scanned
 inline constexpr int kMaxMenuItems = 150;
 inline constexpr int kMaxVisibleRows = 22;
@@ -30,10 +33,12 @@ struct CompletionSettings {
 };
 extern CompletionSettings gSettings;
 
-// One harvested word: 2 to 31 characters, zero-terminated and zero-padded.
+// One harvested word: 2 to 63 characters, zero-terminated and zero-padded. The node of a
+// short word (up to 31 characters) is allocated with only the first 32 bytes of word, so
+// word is read up to its terminator and no further.
 struct CandidateNode {
-    char word[kMaxWordLength + 1];
     CandidateNode* nextNode;
+    char word[kMaxWordLength + 1];
 };
 
 // Distinct candidate words in order of discovery; null between requests.

@@ -25,11 +25,17 @@ void SetPosition(std::int32_t line, std::int32_t column, std::int32_t top, std::
     EditorCommand(kEditorSetPosition, &position);
 }
 
-// True once the scan can stop early: under NearestFirst a full list takes no more words, so
-// the lines above need not be fetched.
-bool ListTakesNoMore(const LineSearch& search) {
-    SyncCandidateIndex();
-    return search.nearestFirst && CandidateListFull();
+// Fetches line number (the request's own cut at the cursor), has the host convert it, and
+// searches it; copy has room for a whole line copy, its terminator and the padding.
+void VisitLine(const LineSearch& search, char* copy, std::int64_t number, std::int32_t cursorLine,
+               std::int32_t cursorColumn) {
+    SetPosition(static_cast<std::int32_t>(number), -1, -1, -1);
+    // The request's own line ends at the cursor (a column of 1 to 1024).
+    const std::size_t length = FetchLine(
+        copy, number == cursorLine ? static_cast<std::size_t>(cursorColumn) : kLineCopySize);
+    ConversionRecord conversion = {copy, static_cast<std::int32_t>(length)};
+    EditorCommand(kEditorConvertText, &conversion);
+    SearchLine(search, reinterpret_cast<const unsigned char*>(copy), length);
 }
 
 } // namespace
@@ -48,16 +54,13 @@ void HarvestCandidates(const char* prefix, std::int32_t cursorLine, std::int32_t
 
     // The line, its terminator and the room that lets the search read ahead.
     alignas(16) char copy[kLineCopySize + 1 + kLinePadding];
-    const std::int64_t step = search.nearestFirst ? -1 : 1;
-    for (std::int64_t number = search.nearestFirst ? cursorLine : first;
-         number >= first && number <= cursorLine && !ListTakesNoMore(search); number += step) {
-        SetPosition(static_cast<std::int32_t>(number), -1, -1, -1);
-        // The request's own line ends at the cursor (a column of 1 to 1024).
-        const std::size_t length = FetchLine(
-            copy, number == cursorLine ? static_cast<std::size_t>(cursorColumn) : kLineCopySize);
-        ConversionRecord conversion = {copy, static_cast<std::int32_t>(length)};
-        EditorCommand(kEditorConvertText, &conversion);
-        SearchLine(search, reinterpret_cast<const unsigned char*>(copy), length);
+    if (search.nearestFirst) {
+        // A full list takes no more words, so the lines above need not be fetched.
+        for (std::int64_t number = cursorLine; number >= first && !CandidateListFull(); --number)
+            VisitLine(search, copy, number, cursorLine, cursorColumn);
+    } else {
+        for (std::int64_t number = first; number <= cursorLine; ++number)
+            VisitLine(search, copy, number, cursorLine, cursorColumn);
     }
     SetPosition(cursorLine, cursorColumn, savedTop, savedLeft);
 }

@@ -40,21 +40,37 @@ SimdCap SimdCapFromEnvironment() {
     return SimdCap::None;
 }
 
-// The case rule's masks, for a prefix of length bytes: smallBits marks its small letters;
-// capitalBits its capitals after the first letter, when it has no small letter at all.
+// The case rule of each prefix byte, and its masks for the vector paths: a small letter asks
+// for a small rest; a capital after the first letter, in a prefix with no small letter at
+// all, for a capital rest. Also whether every byte can be part of a word.
 void PrepareCaseRule(LineSearch& search) {
-    std::uint32_t smalls = 0;
-    std::uint32_t capitals = 0;
+    bool anySmall = false;
     bool letterSeen = false;
+    const std::uint8_t* taken = TakenTable(search.numbers);
+    search.possible = true;
     for (std::uint32_t k = 0; k < search.length; ++k) {
         const unsigned char byte = search.prefix[k];
-        if (kCapitalLetter[byte] != byte) smalls |= 1u << k;
-        if (kSmallLetter[byte] != byte && letterSeen) capitals |= 1u << k;
-        letterSeen = letterSeen || OtherCase(byte) != byte;
+        const bool small = kCapitalLetter[byte] != byte;
+        const bool capital = kSmallLetter[byte] != byte;
+        search.caseRule[k] = small ? kRestSmall : capital && letterSeen ? kRestCapital : 0;
+        search.other[k] = search.foldCase ? OtherCase(byte) : byte;
+        anySmall = anySmall || small;
+        letterSeen = letterSeen || small || capital;
+        if (taken[byte] == 0) search.possible = false;
     }
-    search.smallBits = smalls;
-    search.capitalBits = smalls == 0 ? capitals : 0;
+    for (std::uint32_t k = 0; k < search.length && k < 32; ++k) {
+        if (anySmall && search.caseRule[k] == kRestCapital) search.caseRule[k] = 0;
+        if (search.caseRule[k] == kRestSmall) search.smallBits |= 1u << k;
+        if (search.caseRule[k] == kRestCapital) search.capitalBits |= 1u << k;
+    }
+    for (std::uint32_t k = 32; anySmall && k < search.length; ++k) {
+        if (search.caseRule[k] == kRestCapital) search.caseRule[k] = 0;
+    }
 }
+
+// The search compiled for the request's settings on the given path, or a path of the
+// tests' or the benchmarks' own as it is.
+LineSearchPath SpecializedPath(LineSearchPath path, const LineSearch& search);
 
 } // namespace
 
@@ -63,40 +79,25 @@ void PrepareLineSearch(LineSearch& search, const char* prefix) {
     const std::size_t length = PrefixLength(prefix);
     std::memcpy(search.prefix, prefix, length);
     search.length = static_cast<std::uint32_t>(length);
-    search.prefixBits = static_cast<std::uint32_t>((std::uint64_t{1} << length) - 1);
+    search.prefixBits = length < 32 ? (1u << length) - 1 : ~0u;
     search.numbers = gSettings.numbers != 0;
     search.foldCase = gSettings.ignoreCase != 0;
     search.nearestFirst = gSettings.nearestFirst != 0;
-    for (std::size_t i = 0; i < length; ++i) {
-        const unsigned char byte = search.prefix[i];
-        search.other[i] = search.foldCase ? OtherCase(byte) : byte;
-    }
     PrepareCaseRule(search);
     if (gLineSearchPath == nullptr) {
         gLineSearchPath = FastestLineSearchPath(SimdCapFromEnvironment());
     }
-    search.path = gLineSearchPath;
-    search.possible = true;
-    for (std::size_t i = 0; i < length; ++i) {
-        if (kExtractionTable[search.prefix[i]] == 0) search.possible = false;
-    }
+    search.path = SpecializedPath(gLineSearchPath, search);
+    SyncCandidateIndex();
 }
 
-bool OfferInTypedCase(const LineSearch& search, const unsigned char* word, std::size_t length,
-                      std::uint32_t differ) {
-    for (std::uint32_t k = 0; k < search.length; ++k) {
-        if ((differ >> k & 1u) != 0 && word[k] != search.other[k]) return true;
-    }
-    // A capital met for a typed small letter makes the rest small; else, in a prefix typed
-    // in capitals, a small letter met for a capital after the first makes it capital.
-    const std::uint8_t* rule = (differ & search.smallBits) != 0     ? kSmallLetter.data()
-                               : (differ & search.capitalBits) != 0 ? kCapitalLetter.data()
-                                                                    : nullptr;
-    PaddedWord text = {};
-    std::memcpy(text.bytes, search.prefix, search.length);
-    for (std::size_t k = search.length; k < length; ++k)
-        text.bytes[k] = rule == nullptr ? word[k] : rule[word[k]];
-    return OfferWord(search, text);
+bool ListOrHold(const LineSearch& search, const PaddedWord& word, IndexSlot& slot,
+                std::uint32_t hash) {
+    if (!search.nearestFirst) return AppendCandidate(word, slot, hash);
+    if (gLineWords.count == kMaxLineWords) return true; // only on lines longer than a copy
+    const std::size_t size = IsLongWord(word.bytes) ? sizeof word.bytes : kShortPaddedSize;
+    std::memcpy(gLineWords.words[gLineWords.count++].bytes, word.bytes, size);
+    return true;
 }
 
 bool OfferLineWords() {
@@ -108,49 +109,138 @@ bool OfferLineWords() {
 
 namespace {
 
-// Offers the word at text[at] when it starts with the prefix (in either case, when case is
-// ignored) and is longer: the run of word bytes there, cut to 31. Returns false once the
-// list is full.
-bool TakeWordPlain(const LineSearch& search, const unsigned char* text, std::size_t length,
-                   std::size_t at) {
-    if (length - at <= search.length) return true;
-    const unsigned char* start = text + at;
-    std::uint32_t differ = 0;
-    for (std::size_t k = 0; k < search.length; ++k) { // the prefix, whose bytes are all word bytes
-        if (start[k] == search.prefix[k]) continue;
-        if (start[k] != search.other[k]) return true;
-        differ |= 1u << k;
-    }
-    const std::size_t room = length - at < kMaxWordLength ? length - at : kMaxWordLength;
-    std::size_t end = search.length;
-    while (end < room && kExtractionTable[start[end]] != 0)
-        ++end;
-    if (end == search.length) return true;
-    if (differ != 0) return OfferInTypedCase(search, start, end, differ);
-    PaddedWord word = {};
-    std::memcpy(word.bytes, start, end);
-    return OfferWord(search, word);
+// The case the rest of a word met in another case is written in, from what the prefix bytes
+// that differ from the typed ones ask for: small when any asks for it, else capital when any
+// asks for that, else as found. The vector paths and TakeWordAt both choose by it.
+enum class RestCase { AsFound, Small, Capital };
+inline RestCase ChooseRestCase(bool small, bool capital) {
+    return small ? RestCase::Small : capital ? RestCase::Capital : RestCase::AsFound;
 }
 
-} // namespace
+// Hands on a taken word of length bytes (more than the prefix's) in its padded buffer,
+// whose bytes from length to 31 are zero, unless it is listed already (ListOrHold): a long
+// one is padded to 64 first. Returns false once the list is full.
+bool OfferTakenWord(const LineSearch& search, PaddedWord& word, std::size_t length) {
+    if (length > static_cast<std::size_t>(kMaxShortWordLength)) {
+        std::memset(word.bytes + length, 0, sizeof word.bytes - length);
+        const std::uint32_t hash = HashLongWord(word.bytes);
+        IndexSlot& slot = ProbeLongIndex(hash, word.bytes);
+        return slot.node != nullptr || ListOrHold(search, word, slot, hash);
+    }
+    const std::uint32_t hash = HashPaddedWord(word.bytes);
+    IndexSlot& slot = ProbeIndex(hash, word.bytes);
+    return slot.node != nullptr || ListOrHold(search, word, slot, hash);
+}
 
-// One byte at a time: a byte equal to the prefix's first (in either case, when case is
-// ignored) after a byte that is no word character (or at the line's start) is a word start.
-void SearchLinePlain(const LineSearch& search, const unsigned char* text, std::size_t length) {
-    if (!search.possible) return;
-    const std::uint8_t* word = WordCharTable(search.numbers);
+// Copies the word bytes from word.bytes[end] on, up to room, in the case rest asks for;
+// returns where the word ends.
+std::size_t TakeRestInCase(PaddedWord& word, const unsigned char* start, std::size_t end,
+                           std::size_t room, const std::uint8_t* taken, RestCase rest) {
+    const std::uint8_t* recase = rest == RestCase::Small     ? kSmallLetter.data()
+                                 : rest == RestCase::Capital ? kCapitalLetter.data()
+                                                             : nullptr;
+    for (; end < room && taken[start[end]] != 0; ++end)
+        word.bytes[end] = recase == nullptr ? start[end] : recase[start[end]];
+    return end;
+}
+
+// Takes the word at start when it starts with the prefix (in either case under kFold) and
+// is longer: the run of word bytes there, at most room, cut to kMaxWordLength, given the
+// typed prefix and the rest in the case the case rule asks for. Any length: the plain path
+// takes every word so, the vector paths those of 31 bytes and more. Returns false once the
+// list is full.
+template <bool kNumbers, bool kFold>
+bool TakeWordAt(const LineSearch& search, const unsigned char* start, std::size_t room) {
+    if (room <= search.length) return true;
+    PaddedWord word;
+    std::memset(word.bytes, 0, kShortPaddedSize);
+    unsigned rule = 0;
+    std::size_t end = 0;
+    for (; end < search.length; ++end) { // the prefix, whose bytes are all word bytes
+        if (start[end] != search.prefix[end]) {
+            if (!kFold || start[end] != search.other[end]) return true;
+            rule |= search.caseRule[end];
+        }
+        word.bytes[end] = search.prefix[end];
+    }
+    if (room > static_cast<std::size_t>(kMaxWordLength)) room = kMaxWordLength;
+    const std::uint8_t* taken = kNumbers ? kTakenTableOn.data() : kTakenTableOff.data();
+    if (kFold && rule != 0) {
+        const RestCase rest = ChooseRestCase((rule & kRestSmall) != 0, (rule & kRestCapital) != 0);
+        end = TakeRestInCase(word, start, end, room, taken, rest);
+    } else {
+        for (; end < room && taken[start[end]] != 0; ++end)
+            word.bytes[end] = start[end];
+    }
+    return end == search.length || OfferTakenWord(search, word, end);
+}
+
+// TakeWordAt out of line, for a vector path's word of 31 bytes or more (bounded by the
+// line's terminator).
+template <bool kNumbers, bool kFold>
+__attribute__((noinline)) bool TakeLongWord(const LineSearch& search, const unsigned char* start) {
+    return TakeWordAt<kNumbers, kFold>(search, start, kMaxWordLength);
+}
+
+// One byte at a time: a byte equal to the prefix's first (or under kFold its other case)
+// after a byte that is no word character (or at the line's start) is a word start.
+template <bool kNumbers, bool kFold>
+void ScanPlain(const LineSearch& search, const unsigned char* text, std::size_t length) {
+    const std::uint8_t* word = kNumbers ? kWordTableOn.data() : kWordTableOff.data();
     const unsigned char first = search.prefix[0];
     const unsigned char firstOther = search.other[0];
     std::uint8_t before = 0;
     for (std::size_t at = 0; at < length; ++at) {
         const unsigned char byte = text[at];
         if (byte == 0) return;
-        if ((byte == first || byte == firstOther) && before == 0 &&
-            !TakeWordPlain(search, text, length, at)) {
+        if ((byte == first || (kFold && byte == firstOther)) && before == 0 &&
+            !TakeWordAt<kNumbers, kFold>(search, text + at, length - at)) {
             return;
         }
         before = word[byte];
     }
+}
+
+// The plain search for one set of settings.
+template <bool kNumbers, bool kFold>
+__attribute__((noinline)) void SearchPlainWith(const LineSearch& search, const unsigned char* text,
+                                               std::size_t length) {
+    ScanPlain<kNumbers, kFold>(search, text, length);
+}
+
+// A search under NearestFirst: the line's words are held back, then offered right to left.
+template <LineSearchPath kSearch>
+void HoldingLineWords(const LineSearch& search, const unsigned char* text, std::size_t length) {
+    gLineWords.count = 0;
+    kSearch(search, text, length);
+    OfferLineWords();
+}
+
+// The eight searches of a path, one per setting of Numbers, IgnoreCase and NearestFirst,
+// in the order OptionIndex numbers them; NearestFirst changes only what a new word does.
+#define LEXAMUND_OPTION_PATHS(search)                                                              \
+    {                                                                                              \
+        search<false, false>, HoldingLineWords<search<false, false>>, search<false, true>,         \
+            HoldingLineWords<search<false, true>>, search<true, false>,                            \
+            HoldingLineWords<search<true, false>>, search<true, true>,                             \
+            HoldingLineWords<search<true, true>>                                                   \
+    }
+constexpr std::size_t kOptionSets = 8;
+
+std::size_t OptionIndex(const LineSearch& search) {
+    return (search.numbers ? 4u : 0u) | (search.foldCase ? 2u : 0u) |
+           (search.nearestFirst ? 1u : 0u);
+}
+
+constexpr LineSearchPath kPlainPaths[kOptionSets] = LEXAMUND_OPTION_PATHS(SearchPlainWith);
+
+// For a prefix that no word can carry.
+void SearchNothing(const LineSearch&, const unsigned char*, std::size_t) {}
+
+} // namespace
+
+void SearchLinePlain(const LineSearch& search, const unsigned char* text, std::size_t length) {
+    if (search.possible) kPlainPaths[OptionIndex(search)](search, text, length);
 }
 
 #if LEXAMUND_HAVE_SSE2_PATH
@@ -240,13 +330,31 @@ using Lanes = Avx2Lanes;
 
 LEXAMUND_SSE2 void SearchLineSse2(const LineSearch& search, const unsigned char* text,
                                   std::size_t length) {
-    sse2::SearchLineWith(search, text, length);
+    if (search.possible) sse2::kPaths[OptionIndex(search)](search, text, length);
 }
 
 LEXAMUND_AVX2 void SearchLineAvx2(const LineSearch& search, const unsigned char* text,
                                   std::size_t length) {
-    avx2::SearchLineWith(search, text, length);
+    if (search.possible) avx2::kPaths[OptionIndex(search)](search, text, length);
 }
+
+#endif
+
+namespace {
+
+LineSearchPath SpecializedPath(LineSearchPath path, const LineSearch& search) {
+    if (!search.possible) return SearchNothing;
+    if (path == SearchLinePlain) return kPlainPaths[OptionIndex(search)];
+#if LEXAMUND_HAVE_SSE2_PATH
+    if (path == SearchLineSse2) return sse2::kPaths[OptionIndex(search)];
+    if (path == SearchLineAvx2) return avx2::kPaths[OptionIndex(search)];
+#endif
+    return path;
+}
+
+} // namespace
+
+#if LEXAMUND_HAVE_SSE2_PATH
 
 namespace {
 

@@ -20,35 +20,42 @@ struct LineSearch;
 using LineSearchPath = void (*)(const LineSearch& search, const unsigned char* text,
                                 std::size_t length);
 
+// What a prefix byte met in its other case asks of the rest of the word (bits of
+// LineSearch::caseRule): a typed small letter, small; a capital after the first letter of a
+// prefix typed without small letters, capital.
+inline constexpr unsigned char kRestSmall = 1;
+inline constexpr unsigned char kRestCapital = 2;
+
 // What one request searches for, prepared once.
 struct LineSearch {
     alignas(16) unsigned char prefix[kPrefixSize]; // the prefix, zero-padded
     // The prefix with each letter in its other case when case is ignored, else the prefix
     // again: a word byte matches when it equals either.
     alignas(16) unsigned char other[kPrefixSize];
-    std::uint32_t length;     // of the prefix, 1 to 32
-    std::uint32_t prefixBits; // bit k set for each prefix byte k (k < length)
-    std::uint32_t smallBits;  // bit k: prefix byte k is a small letter
-    // Bit k: prefix byte k is a capital after the first letter, in a prefix with no small
-    // letter.
-    std::uint32_t capitalBits;
-    bool numbers;        // the Numbers setting at the request
-    bool foldCase;       // the IgnoreCase setting at the request
+    unsigned char caseRule[kPrefixSize]; // per prefix byte: kRestSmall, kRestCapital or 0
+    std::uint32_t length;                // of the prefix, 1 to 64
+    std::uint32_t prefixBits;            // bit k set for each prefix byte k among the first 32
+    std::uint32_t smallBits;             // bit k: caseRule[k] is kRestSmall (k < 32)
+    std::uint32_t capitalBits;           // bit k: caseRule[k] is kRestCapital (k < 32)
+    bool numbers;                        // the Numbers setting at the request
+    bool foldCase;                       // the IgnoreCase setting at the request
     bool nearestFirst;   // the NearestFirst setting: a line's words go right to left
     bool possible;       // false when no word can qualify: the paths search nothing
-    LineSearchPath path; // the path in force at the request
+    LineSearchPath path; // the path in force at the request, compiled for its settings
 };
 
-// Fills search from a prefix buffer, the current settings and the path in force
-// (picking the fastest at the first search). No word can qualify for a prefix holding a
-// byte that cannot be part of a word; for one of 31 bytes or more the length test refuses
-// every word.
+// Fills search from a prefix buffer, the current settings and the path in force (picking
+// the fastest at the first search), and syncs the candidate index with the list. No word
+// can qualify for a prefix holding a byte that cannot be part of a word; for one of 63
+// bytes or more the length test refuses every word.
 void PrepareLineSearch(LineSearch& search, const char* prefix);
 
 // Bytes after a padded line's text, its terminator first: enough for every read the search
 // makes from a position inside the text (63 past its last byte).
 inline constexpr std::size_t kLinePadding = 64;
 
+// The three paths. Each serves any settings, choosing at every call the search compiled for
+// them; PrepareLineSearch puts that search itself in LineSearch::path.
 void SearchLinePlain(const LineSearch& search, const unsigned char* text, std::size_t length);
 #if LEXAMUND_HAVE_SSE2_PATH
 void SearchLineSse2(const LineSearch& search, const unsigned char* text, std::size_t length);
@@ -60,7 +67,7 @@ void SearchLineAvx2(const LineSearch& search, const unsigned char* text, std::si
 // One line's words, held back under NearestFirst so that they are offered right to left.
 // Every byte of a line copy may start a word (a digit is no word character without Numbers,
 // so a prefix's first letter may follow one), so a line copy holds at most kLineCopySize
-// of them; a longer line than a copy is searched only by tests.
+// of them; past that (a longer line than a copy is searched only by tests) they are dropped.
 inline constexpr std::size_t kMaxLineWords = kLineCopySize;
 struct LineWords {
     PaddedWord words[kMaxLineWords];
@@ -68,39 +75,27 @@ struct LineWords {
 };
 extern LineWords gLineWords;
 
-// Holds a word back for OfferLineWords; past kMaxLineWords words are dropped.
-inline void HoldLineWord(const PaddedWord& word) {
-    if (gLineWords.count < kMaxLineWords) gLineWords.words[gLineWords.count++] = word;
-}
-
-// Offers the held words, the line's last first; returns false once the list is full.
+// Offers the held words, the line's last first, and empties the hold; returns false once
+// the list is full.
 bool OfferLineWords();
 
-// Hands a word that starts with the typed prefix on: offered at once, or under NearestFirst
-// held back unless a nearer line listed it already. Returns false once the list is full.
-inline bool OfferWord(const LineSearch& search, const PaddedWord& word) {
-    if (!search.nearestFirst) return OfferCandidate(word);
-    if (!IsListed(word)) HoldLineWord(word);
-    return true;
-}
-
-// Hands on the text a word met in another case gives: the typed prefix, then the rest of
-// the word (its bytes from the prefix's length up to length, at most 31) in the case the
-// typed prefix asks for. differ has bit k where the word's byte k is not the typed one;
-// the word qualifies only if each such byte is the typed one's other case. Returns false
-// once the list is full.
-bool OfferInTypedCase(const LineSearch& search, const unsigned char* word, std::size_t length,
-                      std::uint32_t differ);
+// Lists a word that the index does not list yet, found missing at slot: or under
+// NearestFirst holds it back, for the line's words to go to the list right to left. Returns
+// false once the list is full.
+bool ListOrHold(const LineSearch& search, const PaddedWord& word, IndexSlot& slot,
+                std::uint32_t hash);
 
 #if LEXAMUND_HAVE_SSE2_PATH
-// OfferWord for the word whose 32 padded bytes are low and high.
+// Hands on the short word whose 32 padded bytes are low and high, unless it is listed
+// already (ListOrHold). Returns false once the list is full.
 LEXAMUND_SSE2 inline bool OfferWord(const LineSearch& search, __m128i low, __m128i high) {
-    if (!search.nearestFirst) return OfferCandidate(low, high);
-    if (gLineWords.count == kMaxLineWords || IsListed(low, high)) return true;
-    auto* held = reinterpret_cast<__m128i*>(gLineWords.words[gLineWords.count++].bytes);
-    _mm_store_si128(held, low);
-    _mm_store_si128(held + 1, high);
-    return true;
+    const std::uint32_t hash = HashPaddedWord(low, high);
+    IndexSlot& slot = ProbeIndex(hash, low, high);
+    if (slot.node != nullptr) return true;
+    PaddedWord word;
+    _mm_store_si128(reinterpret_cast<__m128i*>(word.bytes), low);
+    _mm_store_si128(reinterpret_cast<__m128i*>(word.bytes + 16), high);
+    return ListOrHold(search, word, slot, hash);
 }
 #endif
 
@@ -148,11 +143,8 @@ LineSearchPath ChooseLineSearchPath(const ProcessorReport& report, SimdCap cap);
 LineSearchPath FastestLineSearchPath(SimdCap cap = SimdCap::Any);
 
 // Runs the request's path on one line (padded as a path needs it), unless the list is
-// full; under NearestFirst the line's words then go to the list right to left.
+// full: every offer would be refused.
 inline void SearchLine(const LineSearch& search, const unsigned char* text, std::size_t length) {
-    SyncCandidateIndex();
-    if (CandidateListFull()) return; // every offer would be refused
-    gLineWords.count = 0;
+    if (CandidateListFull()) return;
     search.path(search, text, length);
-    if (gLineWords.count != 0) OfferLineWords(); // only NearestFirst holds words back
 }

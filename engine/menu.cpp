@@ -33,7 +33,7 @@ std::size_t BuildLabel(MenuItemRecord& item, int k, const char* word) {
         text[length++] = ' ';
         text[length++] = ' ';
     }
-    const std::size_t wordLength = strnlen(word, kMaxWordLength);
+    const std::size_t wordLength = strnlen(word, kMaxWordLength + 1);
     std::memcpy(text + length, word, wordLength);
     length += wordLength;
     if (gSettings.space != 0) text[length++] = ' ';
@@ -47,7 +47,12 @@ struct MenuPlace {
     std::int32_t y;
 };
 
-// Beside the cursor when it fits an 80 by 24 screen, else left of it or pulled up.
+// The widest label a word of up to 31 characters makes ('&', digit, blank, the word and
+// Space's blank): a menu that wide is placed as computed, even left of the screen.
+constexpr std::size_t kShortWordLabel = 3 + kMaxShortWordLength + 1;
+
+// Beside the cursor when it fits an 80 by 24 screen, else left of it or pulled up. A menu
+// wider than any short word's makes starts no further left than the screen's edge.
 MenuPlace PlaceMenu(std::size_t widest, int count) {
     const std::int64_t columnOffset = gCursorColumnOffset;
     const std::int64_t rowOffset = gCursorRowOffset;
@@ -56,6 +61,7 @@ MenuPlace PlaceMenu(std::size_t widest, int count) {
     MenuPlace place = {Wrap(columnOffset + 2), Wrap(rowOffset + 2)};
     if (Wrap(columnOffset + wide + 6) > kScreenColumns) place.x = Wrap(columnOffset - wide - 8);
     if (Wrap(rowOffset + rows + 4) > kScreenRows) place.y = Wrap(kMaxVisibleRows - rows);
+    if (widest > kShortWordLabel && place.x < 0) place.x = 0;
     return place;
 }
 

@@ -9,7 +9,7 @@ int IsWordChar(unsigned byte) {
 }
 
 int IsExtractionChar(unsigned byte) {
-    return kExtractionTable[byte & 0xFFu];
+    return TakenTable(gSettings.numbers != 0)[byte & 0xFFu];
 }
 
 // Walks left from the cursor over word characters; a run that reaches the line's first

@@ -41,24 +41,27 @@ constexpr std::array<std::uint8_t, 256> MakeWordTable(bool numbers) {
     return table;
 }
 
-// Bytes of a taken word: letters, digits, and the code page 866 Cyrillic letters
-// 0x80-0xAF and 0xE0-0xEF.
-constexpr std::array<std::uint8_t, 256> MakeExtractionTable() {
+// Bytes of a taken word: letters, digits, the code page 866 Cyrillic letters 0x80-0xAF and
+// 0xE0-0xF7 (Ё ё Є є Ї ї Ў ў among them); with numbers, '_' too, so that an identifier is
+// taken whole.
+constexpr std::array<std::uint8_t, 256> MakeExtractionTable(bool numbers) {
     std::array<std::uint8_t, 256> table{};
     for (unsigned b = 0; b < 256; ++b) {
-        const bool cyrillic = (b >= 0x80 && b <= 0xAF) || (b >= 0xE0 && b <= 0xEF);
-        table[b] = IsLetter(b) || IsDigit(b) || cyrillic ? 1 : 0;
+        const bool cyrillic = (b >= 0x80 && b <= 0xAF) || (b >= 0xE0 && b <= 0xF7);
+        table[b] = IsLetter(b) || IsDigit(b) || cyrillic || (numbers && b == '_') ? 1 : 0;
     }
     return table;
 }
 
 // The letters that have a case, in code page 866 after the host's conversion: A-Z with a-z,
-// 0x80-0x8F with 0xA0-0xAF and 0x90-0x9F with 0xE0-0xEF. Capital gives the small letter's
-// distance to its capital (0 for every other byte).
+// 0x80-0x8F with 0xA0-0xAF, 0x90-0x9F with 0xE0-0xEF, and the pairs Ё ё, Є є, Ї ї, Ў ў
+// (0xF0-0xF7, the capital even). Gives a small letter's distance to its capital (0 for
+// every other byte).
 constexpr unsigned CapitalOffset(unsigned b) {
     if (b >= 'a' && b <= 'z') return 'a' - 'A';
     if (b >= 0xA0 && b <= 0xAF) return 0xA0 - 0x80;
     if (b >= 0xE0 && b <= 0xEF) return 0xE0 - 0x90;
+    if (b >= 0xF0 && b <= 0xF7 && (b & 1) != 0) return 1;
     return 0;
 }
 
@@ -92,20 +95,27 @@ inline constexpr unsigned char OtherCase(unsigned char b) {
 
 inline constexpr std::array<std::uint8_t, 256> kWordTableOff = word_tables::MakeWordTable(false);
 inline constexpr std::array<std::uint8_t, 256> kWordTableOn = word_tables::MakeWordTable(true);
-inline constexpr std::array<std::uint8_t, 256> kExtractionTable =
-    word_tables::MakeExtractionTable();
+inline constexpr std::array<std::uint8_t, 256> kTakenTableOff =
+    word_tables::MakeExtractionTable(false);
+inline constexpr std::array<std::uint8_t, 256> kTakenTableOn =
+    word_tables::MakeExtractionTable(true);
 
 // The word-character table for a Numbers setting.
 inline const std::uint8_t* WordCharTable(bool numbers) {
     return numbers ? kWordTableOn.data() : kWordTableOff.data();
 }
 
+// The table of a taken word's bytes for a Numbers setting.
+inline const std::uint8_t* TakenTable(bool numbers) {
+    return numbers ? kTakenTableOn.data() : kTakenTableOff.data();
+}
+
 // 1 when the byte (low 8 bits) is a word character: letters, bytes 0x80 and up, and,
 // with Numbers on, digits and the underscore.
 int IsWordChar(unsigned byte);
 
-// 1 when the byte may be part of a taken word: a-z, A-Z, 0-9 and the code page 866
-// Cyrillic letters 0x80-0xAF and 0xE0-0xEF. Numbers does not change it.
+// 1 when the byte (low 8 bits) may be part of a taken word: a-z, A-Z, 0-9, the code page
+// 866 Cyrillic letters 0x80-0xAF and 0xE0-0xF7, and with Numbers on the underscore.
 int IsExtractionChar(unsigned byte);
 
 // ---- The prefix ----
@@ -129,7 +139,7 @@ std::size_t PrefixLength(const char* prefix);
 // The bytes of the range tests' constants, each repeated 32 times, in the order of the
 // fields of ByteClasses16 and ByteClasses32 below.
 inline constexpr std::uint8_t kClassBytes[] = {0x20, 0x80 - 'a',  0x80 + 26, 0x80 - '0', 0x80 + 10,
-                                               '_',  0x80 + 0x30, 0xA0,      0x80 + 0x10};
+                                               '_',  0x80 + 0x30, 0xA0,      0x80 + 0x18};
 inline constexpr std::size_t kClassCount = sizeof kClassBytes;
 
 constexpr std::array<std::uint8_t, 32 * kClassCount> MakeClassTable() {
@@ -158,7 +168,7 @@ inline const std::uint8_t* ClassTable() {
     V digitBias, digitLimit;   /* 0-9 */                                                           \
     V underscore;              /* _ */                                                             \
     V upperLimit;              /* 0x80-0xAF: no bias, the range is at the bottom already */        \
-    V lowerBias, lowerLimit;   /* 0xE0-0xEF: bias 0x80 - 0xE0, that is 0xA0 */
+    V lowerBias, lowerLimit;   /* 0xE0-0xF7: bias 0x80 - 0xE0, that is 0xA0 */
 struct ByteClasses16 {
     LEXAMUND_CLASS_FIELDS(__m128i)
 };
@@ -193,8 +203,8 @@ LEXAMUND_AVX2 inline ByteClasses32 LoadByteClasses32() {
 #undef LEXAMUND_CLASS_CONSTANTS
 
 // The word-character mask (IsWordChar with the given Numbers setting) and the word-byte
-// mask (IsExtractionChar) of 16 or 32 bytes: bit k for byte k. The two share the letter
-// and digit tests.
+// mask (IsExtractionChar, likewise) of 16 or 32 bytes: bit k for byte k. The two share the
+// letter, digit and underscore tests.
 struct ByteMasks {
     std::uint32_t word;
     std::uint32_t taken;
@@ -204,9 +214,9 @@ LEXAMUND_SSE2 inline ByteMasks ClassifyBytes(__m128i v, bool numbers, const Byte
     const __m128i folded = _mm_add_epi8(_mm_or_si128(v, c.caseFold), c.letterBias);
     const __m128i letters = _mm_cmplt_epi8(folded, c.letterLimit);
     const __m128i digits = _mm_cmplt_epi8(_mm_add_epi8(v, c.digitBias), c.digitLimit);
-    __m128i word = letters;
-    if (numbers) word = _mm_or_si128(_mm_or_si128(word, digits), _mm_cmpeq_epi8(v, c.underscore));
     __m128i taken = _mm_or_si128(letters, digits);
+    if (numbers) taken = _mm_or_si128(taken, _mm_cmpeq_epi8(v, c.underscore));
+    const __m128i word = numbers ? taken : letters;
     taken = _mm_or_si128(taken, _mm_cmplt_epi8(v, c.upperLimit));
     taken = _mm_or_si128(taken, _mm_cmplt_epi8(_mm_add_epi8(v, c.lowerBias), c.lowerLimit));
     // Bytes from 0x80 are word characters: their sign bits join the mask as they are.
@@ -218,11 +228,9 @@ LEXAMUND_AVX2 inline ByteMasks ClassifyBytes(__m256i v, bool numbers, const Byte
     const __m256i folded = _mm256_add_epi8(_mm256_or_si256(v, c.caseFold), c.letterBias);
     const __m256i letters = _mm256_cmpgt_epi8(c.letterLimit, folded);
     const __m256i digits = _mm256_cmpgt_epi8(c.digitLimit, _mm256_add_epi8(v, c.digitBias));
-    __m256i word = letters;
-    if (numbers) {
-        word = _mm256_or_si256(_mm256_or_si256(word, digits), _mm256_cmpeq_epi8(v, c.underscore));
-    }
     __m256i taken = _mm256_or_si256(letters, digits);
+    if (numbers) taken = _mm256_or_si256(taken, _mm256_cmpeq_epi8(v, c.underscore));
+    const __m256i word = numbers ? taken : letters;
     taken = _mm256_or_si256(taken, _mm256_cmpgt_epi8(c.upperLimit, v));
     taken =
         _mm256_or_si256(taken, _mm256_cmpgt_epi8(c.lowerLimit, _mm256_add_epi8(v, c.lowerBias)));

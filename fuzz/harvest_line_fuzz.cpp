@@ -19,8 +19,9 @@ void CheckWordRules(bool numbers) {
         FUZZ_CHECK(IsWordChar(b) ==
                    (ModelWordChar(static_cast<unsigned char>(b), numbers) ? 1 : 0));
         FUZZ_CHECK(IsWordChar(b + 0x100) == IsWordChar(b));
-        FUZZ_CHECK(IsExtractionChar(b) ==
-                   (ModelExtractionChar(static_cast<unsigned char>(b)) ? 1 : 0));
+        FUZZ_CHECK(
+            IsExtractionChar(b) ==
+            (ModelExtractionChar(static_cast<unsigned char>(b), gSettings.numbers != 0) ? 1 : 0));
     }
 }
 

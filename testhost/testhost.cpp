@@ -32,14 +32,19 @@ enum HostCommand : std::int32_t {
 
 namespace {
 
+// The letters and signs outside the two alphabets' runs, as Windows-1251 and code page 866
+// have them: Ё ё Є є Ї ї Ў ў, the no-break space and №.
+constexpr unsigned char kWin1251Extra[][2] = {
+    {0xA8, 0xF0}, {0xB8, 0xF1}, {0xAA, 0xF2}, {0xBA, 0xF3}, {0xAF, 0xF4},
+    {0xBF, 0xF5}, {0xA1, 0xF6}, {0xA2, 0xF7}, {0xA0, 0xFF}, {0xB9, 0xFC}};
+
 constexpr unsigned char ConvertWin1251Byte(unsigned char byte) {
     if (byte < 0x80) return byte;
     if (byte >= 0xC0 && byte <= 0xEF) return static_cast<unsigned char>(byte - 0x40);
     if (byte >= 0xF0) return static_cast<unsigned char>(byte - 0x10);
-    if (byte == 0xA8) return 0xF0; // Ё
-    if (byte == 0xB8) return 0xF1; // ё
-    if (byte == 0xA0) return 0xFF; // no-break space
-    if (byte == 0xB9) return 0xFC; // №
+    for (const auto& pair : kWin1251Extra) {
+        if (pair[0] == byte) return pair[1];
+    }
     return kQuestion;
 }
 
@@ -62,10 +67,9 @@ unsigned char OemToWin1251(unsigned char byte) {
     if (byte < 0x80) return byte;
     if (byte <= 0xAF) return static_cast<unsigned char>(byte + 0x40);
     if (byte >= 0xE0 && byte <= 0xEF) return static_cast<unsigned char>(byte + 0x10);
-    if (byte == 0xF0) return 0xA8;
-    if (byte == 0xF1) return 0xB8;
-    if (byte == 0xFF) return 0xA0;
-    if (byte == 0xFC) return 0xB9;
+    for (const auto& pair : kWin1251Extra) {
+        if (pair[1] == byte) return pair[0];
+    }
     return kQuestion;
 }
 

@@ -206,11 +206,26 @@ TEST_F(Harvest, CaseMatters) {
     EXPECT_EQ(host.beeps, std::vector<std::uint32_t>{0x40});
 }
 
-TEST_F(Harvest, LongWordsAreCutTo31Characters) {
-    const std::string forty = "ab" + std::string(38, 'c');
-    const std::string fortyOther = "ab" + std::string(29, 'c') + "xyzxyzxyz";
-    EXPECT_EQ(Found({forty + " " + fortyOther, "ab"}, 1, "ab"),
-              std::vector<std::string>{forty.substr(0, 31)});
+TEST_F(Harvest, WordsAreTakenWholeUpTo63Characters) {
+    // Words of 31, 32, 63 and 64 characters (the last cut to 63), and two that differ only
+    // past the 31st or the 63rd.
+    const auto word = [](std::size_t length, char last) {
+        return "ab" + std::string(length - 3, 'c') + last;
+    };
+    const struct {
+        std::string line;
+        std::vector<std::string> found;
+    } rows[] = {
+        {word(31, 'x'), {word(31, 'x')}},
+        {word(32, 'x'), {word(32, 'x')}},
+        {word(32, 'x') + " " + word(32, 'y'), {word(32, 'x'), word(32, 'y')}},
+        {word(63, 'x'), {word(63, 'x')}},
+        {word(64, 'x') + " " + word(64, 'y'), {word(63, 'c')}},
+        {word(40, 'x') + " " + word(31, 'c') + " " + word(40, 'x'), {word(40, 'x'), word(31, 'c')}},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(Found({row.line, "ab"}, 1, "ab"), row.found) << row.line;
+    }
 }
 
 TEST_F(Harvest, WordStartsAndTheWordTaken) {
@@ -254,10 +269,19 @@ TEST_F(Harvest, CyrillicWordsInCodePage866) {
                              "\xAF\xE0\xAE\xA5\xAA\xE2";
     EXPECT_EQ(Found({line, "\xAF\xE0"}, 1, "\xAF\xE0"),
               (std::vector<std::string>{"\xAF\xE0\xA8\xA2\xA5\xE2", "\xAF\xE0\xAE\xA5\xAA\xE2"}));
-    // 'ё' (0xF1) is a word character but no letter a word is taken from: 'прёл' is cut
-    // to 'пр', and 'ёлка' yields no word at all.
-    EXPECT_EQ(Found({"\xAF\xE0\xF1\xAB", "\xAF\xE0"}, 1, "\xAF\xE0"), std::vector<std::string>{});
-    EXPECT_EQ(Found({"\xF1\xAB\xAA\xA0", "\xF1"}, 1, "\xF1"), std::vector<std::string>{});
+    // Ё ё Є є Ї ї Ў ў (0xF0-0xF7) are letters of words too: 'зелёный' for 'зе' and for 'зелё',
+    // 'ёлка' for 'ё', and the Ukrainian 'їжачок' for 'ї'.
+    const std::string green = "\xA7\xA5\xAB\xF1\xAD\xEB\xA9";
+    const std::string tree = "\xF1\xAB\xAA\xA0";
+    const std::string hedgehog = "\xF5\xA6\xA0\xE7\xAE\xAA";
+    const std::string text = green + " " + tree + " " + hedgehog;
+    for (const std::string& prefix : {green.substr(0, 2), green.substr(0, 4)})
+        EXPECT_EQ(Found({text, prefix}, 1, prefix), std::vector<std::string>{green});
+    EXPECT_EQ(Found({text, "\xF1"}, 1, "\xF1"), std::vector<std::string>{tree});
+    EXPECT_EQ(Found({text, "\xF5"}, 1, "\xF5"), std::vector<std::string>{hedgehog});
+    // The box-drawing bytes 0xB0-0xDF and the signs from 0xF8 still end a word.
+    EXPECT_EQ(Found({"\xAF\xE0\xB0\xAB \xAF\xE0\xF8\xAB", "\xAF\xE0"}, 1, "\xAF\xE0"),
+              std::vector<std::string>{});
 }
 
 TEST_F(Harvest, CyrillicWordsFromAWindows1251FileAreConvertedBothWays) {

@@ -175,16 +175,31 @@ TEST_F(Request, DigitLeftOfTheCursorNeedsNumbers) {
     EXPECT_EQ(host.lines[1], "a1b2");
 }
 
-TEST_F(Request, NumbersMakesUnderscoreAndDigitsPartOfThePrefix) {
-    ASSERT_TRUE(UseOptions({.numbers = 1}));
-    // The prefix is '_ab'; no word starts with it ('_' is never part of a taken word).
-    EXPECT_EQ(CompleteAt({"_abc abcdef", "_ab"}, 1, 3), 1);
-    EXPECT_EQ(host.lines[1], "_ab");
-    EXPECT_EQ(host.beeps, std::vector<std::uint32_t>{0x40});
-    // The prefix is 'x1a'.
-    host.ClearRecord();
-    EXPECT_EQ(CompleteAt({"x1abc abc", "x1a"}, 1, 3), 1);
-    EXPECT_EQ(host.lines[1], "x1abc");
+TEST_F(Request, NumbersMakesUnderscoreAndDigitsPartOfThePrefixAndTheWords) {
+    // The line above, the cursor's line (the cursor at its end), Numbers, and the line after.
+    const struct {
+        const char* above;
+        const char* typed;
+        std::uint32_t numbers;
+        const char* completed;
+    } rows[] = {
+        {"_abc abcdef", "_ab", 1, "_abc"},
+        {"x1abc abc", "x1a", 1, "x1abc"},
+        {"int my_value;", "my_v", 1, "my_value"},
+        {"get_value(x)", "ge", 1, "get_value"},
+        {"def __init__(self):", "__in", 1, "__init__"},
+        {"def __init__(self):", "x.__in", 1, "x.__init__"},
+        // Without Numbers '_' ends words and starts none: the part after it completes.
+        {"get_value(x)", "ge", 0, "get"},
+        {"get_value(x)", "va", 0, "value"},
+        {"int my_value;", "my_v", 0, "my_value"}, // only the v after the underscore
+    };
+    for (const auto& row : rows) {
+        host.ClearRecord();
+        ASSERT_TRUE(UseOptions({.numbers = row.numbers}));
+        EXPECT_EQ(CompleteAtEnd({row.above, row.typed}, 1), 1) << row.typed;
+        EXPECT_EQ(host.lines[1], row.completed) << row.typed << ", numbers " << row.numbers;
+    }
 }
 
 TEST_F(Request, HighBytesAreWordCharactersWhateverTheSettings) {
@@ -198,8 +213,8 @@ TEST_F(Request, HighBytesAreWordCharactersWhateverTheSettings) {
 }
 
 TEST_F(Request, PrefixThatFillsItsBufferFindsNothing) {
-    // Runs of 31, 32 and 40 letters left of the cursor: no word can be longer.
-    for (const std::size_t length : {31u, 32u, 40u}) {
+    // Runs of 63, 64 and 70 letters left of the cursor: no word can be longer.
+    for (const std::size_t length : {63u, 64u, 70u}) {
         const std::string run(length, 'q');
         host.ClearRecord();
         EXPECT_EQ(CompleteAtEnd({run + "rstuvw", run + "xyz " + run}, 1), 1) << length;
@@ -209,10 +224,13 @@ TEST_F(Request, PrefixThatFillsItsBufferFindsNothing) {
     }
 }
 
-TEST_F(Request, ThirtyCharacterPrefixStillCompletes) {
-    const std::string prefix(30, 'q');
-    EXPECT_EQ(CompleteAtEnd({prefix + "r", prefix}, 1), 1);
-    EXPECT_EQ(host.lines[1], prefix + "r");
+TEST_F(Request, PrefixesUpTo62CharactersComplete) {
+    for (const std::size_t length : {30u, 31u, 32u, 62u}) {
+        const std::string prefix(length, 'q');
+        host.ClearRecord();
+        EXPECT_EQ(CompleteAtEnd({prefix + "r", prefix}, 1), 1) << length;
+        EXPECT_EQ(host.lines[1], prefix + "r") << length;
+    }
 }
 
 } // namespace

@@ -14,10 +14,14 @@ inline bool ModelWordChar(unsigned char b, bool numbers) {
     return numbers && ((b >= '0' && b <= '9') || b == '_');
 }
 
-inline bool ModelExtractionChar(unsigned char b) {
+inline bool ModelExtractionChar(unsigned char b, bool numbers) {
     return (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z') || (b >= '0' && b <= '9') ||
-           (b >= 0xA0 && b <= 0xAF) || (b >= 0xE0 && b <= 0xEF) || (b >= 0x80 && b <= 0x9F);
+           (b >= 0xA0 && b <= 0xAF) || (b >= 0xE0 && b <= 0xF7) || (b >= 0x80 && b <= 0x9F) ||
+           (numbers && b == '_');
 }
+
+inline constexpr std::size_t kModelMaxWord = 63;    // a longer word is cut to this
+inline constexpr std::size_t kModelPrefixSize = 64; // the prefix's buffer
 
 // The candidate list: distinct words in order of discovery. Words past the 150 the menu
 // can show are not kept (they could never be offered); the allocation numbered failAt
@@ -41,11 +45,13 @@ struct ModelList {
     }
 };
 
-// Case, in code page 866: A-Z with a-z, 0x80-0x8F with 0xA0-0xAF, 0x90-0x9F with 0xE0-0xEF.
+// Case, in code page 866: A-Z with a-z, 0x80-0x8F with 0xA0-0xAF, 0x90-0x9F with 0xE0-0xEF,
+// and Ё ё, Є є, Ї ї, Ў ў at 0xF0-0xF7, each capital just before its small letter.
 inline unsigned char ModelSmall(unsigned char b) {
     if (b >= 'A' && b <= 'Z') return static_cast<unsigned char>(b + 32);
     if (b >= 0x80 && b <= 0x8F) return static_cast<unsigned char>(b + 0x20);
     if (b >= 0x90 && b <= 0x9F) return static_cast<unsigned char>(b + 0x50);
+    if (b >= 0xF0 && b <= 0xF7 && b % 2 == 0) return static_cast<unsigned char>(b + 1);
     return b;
 }
 
@@ -53,6 +59,7 @@ inline unsigned char ModelCapital(unsigned char b) {
     if (b >= 'a' && b <= 'z') return static_cast<unsigned char>(b - 32);
     if (b >= 0xA0 && b <= 0xAF) return static_cast<unsigned char>(b - 0x20);
     if (b >= 0xE0 && b <= 0xEF) return static_cast<unsigned char>(b - 0x50);
+    if (b >= 0xF0 && b <= 0xF7 && b % 2 == 1) return static_cast<unsigned char>(b - 1);
     return b;
 }
 
@@ -109,8 +116,8 @@ inline void ModelHarvest(const std::string& line, const std::string& prefix,
         if (at != 0 && ModelWordChar(static_cast<unsigned char>(line[at - 1]), options.numbers))
             continue;
         std::size_t end = at;
-        while (end < line.size() && end - at < 31 &&
-               ModelExtractionChar(static_cast<unsigned char>(line[end]))) {
+        while (end < line.size() && end - at < kModelMaxWord &&
+               ModelExtractionChar(static_cast<unsigned char>(line[end]), options.numbers)) {
             ++end;
         }
         if (end - at <= prefix.size()) continue;
@@ -129,11 +136,11 @@ inline void ModelHarvest(const std::string& line, const std::string& prefix, boo
     ModelHarvest(line, prefix, options, list);
 }
 
-// The prefix: the run of word characters that ends left of column, at most 32 bytes of it.
+// The prefix: the run of word characters that ends left of column, at most 64 bytes of it.
 inline std::string ModelPrefix(const std::string& line, std::size_t column, bool numbers) {
     std::size_t start = column;
     while (start > 0 && ModelWordChar(static_cast<unsigned char>(line[start - 1]), numbers)) {
         --start;
     }
-    return line.substr(start, std::min<std::size_t>(column - start, 32));
+    return line.substr(start, std::min<std::size_t>(column - start, kModelPrefixSize));
 }

@@ -136,7 +136,7 @@ TEST_F(LineSearchPaths, VectorClassesMatchTheTables) {
             for (unsigned k = 0; k < 32; ++k) {
                 bytes[k] = static_cast<unsigned char>(first + k);
                 expected.word |= std::uint32_t{WordCharTable(numbers)[bytes[k]]} << k;
-                expected.taken |= std::uint32_t{kExtractionTable[bytes[k]]} << k;
+                expected.taken |= std::uint32_t{TakenTable(numbers)[bytes[k]]} << k;
             }
             std::vector<std::pair<const char*, Masks>> found;
             for (const NamedPath& path : Paths()) {

@@ -40,15 +40,15 @@ TEST_F(WordRules, EveryByteWithNumbersOffAndOn) {
     }
 }
 
-// Letters, digits and the code page 866 Cyrillic letters 0x80-0xAF and 0xE0-0xEF; not
-// 0xB0-0xDF or 0xF0-0xFF; Numbers changes nothing.
+// Letters, digits and the code page 866 Cyrillic letters 0x80-0xAF and 0xE0-0xF7; not
+// 0xB0-0xDF or 0xF8-0xFF; with Numbers, '_' too.
 TEST_F(WordRules, WordBytesAreLettersDigitsAndMostCyrillic) {
     for (const std::uint32_t numbers : {0u, 1u}) {
         gSettings.numbers = numbers;
         for (unsigned b = 0; b < 256; ++b) {
-            const bool ascii =
-                (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9');
-            const bool cyrillic = (b >= 0x80 && b <= 0xAF) || (b >= 0xE0 && b <= 0xEF);
+            const bool ascii = (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') ||
+                               (b >= '0' && b <= '9') || (numbers != 0 && b == '_');
+            const bool cyrillic = (b >= 0x80 && b <= 0xAF) || (b >= 0xE0 && b <= 0xF7);
             EXPECT_EQ(IsExtractionChar(b), ascii || cyrillic ? 1 : 0) << "byte " << b;
             EXPECT_EQ(IsExtractionChar(b + 0x100), IsExtractionChar(b));
         }
@@ -87,14 +87,14 @@ TEST_F(WordRules, NumbersLengthensThePrefix) {
     EXPECT_EQ(Prefix("12", 2), "12");
 }
 
-TEST_F(WordRules, LongRunFillsTheBufferWithItsFirst32Bytes) {
+TEST_F(WordRules, LongRunFillsTheBufferWithItsFirst64Bytes) {
     gSettings.numbers = 0;
     std::string run;
-    for (int i = 0; i < 40; ++i)
+    for (int i = 0; i < 70; ++i)
         run += static_cast<char>('a' + i % 26);
-    EXPECT_EQ(Prefix(" " + run, 41), run.substr(0, 32));
-    EXPECT_EQ(Prefix(run, 32), run.substr(0, 32));
-    EXPECT_EQ(Prefix(run, 31), run.substr(0, 31));
+    EXPECT_EQ(Prefix(" " + run, 71), run.substr(0, 64));
+    EXPECT_EQ(Prefix(run, 64), run.substr(0, 64));
+    EXPECT_EQ(Prefix(run, 63), run.substr(0, 63));
 }
 
 TEST_F(WordRules, SmallerBufferTakesTheRunsFirstBytes) {
