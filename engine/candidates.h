@@ -63,17 +63,22 @@ inline std::uint64_t Load64(const unsigned char* p) {
     return value;
 }
 
-// The hash's factor: odd, with mixed bits.
-inline constexpr std::uint64_t kHashFactor = 0x9E3779B97F4A7C15u;
+// Factors of the hash: odd, with mixed bits, each 1 modulo 4.
+inline constexpr std::uint32_t kHashLowFactor = 0x9E3779B1u;
+inline constexpr std::uint32_t kHashHighFactor = 0xC2B2AE35u;
+// The factor that mixes a long word's first half before its second joins it.
+inline constexpr std::uint64_t kHashLongFactor = 0x9E3779B97F4A7C15u;
 
 // The hash of a word's four 8-byte groups folded by xor (a word of up to 8 bytes keeps all
-// its bits): the fold's top half is xored into its bottom half, so that every bit reaches
-// the bottom, and the result times kHashFactor, modulo 2^64, gives its top half. Both steps
-// are bijections, and the product's top bits depend on every bit below them, so the home
-// slot is taken from the top bits (HomeSlot): words that differ in one byte alone, wherever
-// it is, or only in the case of their letters, spread over the table.
+// its bits): each 32-bit half of the fold times its own factor, modulo 2^32, and summed.
+// Each product is a bijection of its half whose top bits depend on every bit of it, so the
+// home slot is taken from the top bits (HomeSlot): words that differ in one byte alone,
+// wherever it is, spread over the table. The factors' sum is twice an odd number, so the
+// same bit flipped in both halves (a letter's case at bytes k and k + 4) never cancels
+// below bit 31.
 inline std::uint32_t HashFold(std::uint64_t fold) {
-    return static_cast<std::uint32_t>(((fold ^ (fold >> 32)) * kHashFactor) >> 32);
+    return static_cast<std::uint32_t>(fold) * kHashLowFactor +
+           static_cast<std::uint32_t>(fold >> 32) * kHashHighFactor;
 }
 
 // The hash of a short word's 32 padded bytes.
@@ -92,7 +97,7 @@ inline std::uint32_t HashLongWord(const unsigned char* padded) {
         const unsigned char* p = padded + half * kShortPaddedSize;
         halves[half] = Load64(p) ^ Load64(p + 8) ^ Load64(p + 16) ^ Load64(p + 24);
     }
-    return HashFold(halves[0] * kHashFactor ^ halves[1]);
+    return HashFold(halves[0] * kHashLongFactor ^ halves[1]);
 }
 
 // The slot a word with this hash is looked for first: the hash's top kIndexBits bits.
@@ -161,13 +166,13 @@ inline bool OfferCandidate(const PaddedWord& word) {
 LEXAMUND_SSE2 inline std::uint32_t HashPaddedWord(__m128i low, __m128i high) {
     const __m128i halves = _mm_xor_si128(low, high);
     const __m128i fold = _mm_xor_si128(halves, _mm_srli_si128(halves, 8));
-#if defined(__x86_64__)
-    return HashFold(static_cast<std::uint64_t>(_mm_cvtsi128_si64(fold)));
-#else
-    std::uint64_t folded;
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(&folded), fold);
-    return HashFold(folded);
-#endif
+    // The fold's two 32-bit halves into lanes 0 and 2, each times its factor.
+    const __m128i spread = _mm_shuffle_epi32(fold, _MM_SHUFFLE(3, 1, 2, 0));
+    const __m128i factors =
+        _mm_set_epi32(0, static_cast<int>(kHashHighFactor), 0, static_cast<int>(kHashLowFactor));
+    const __m128i products = _mm_mul_epu32(spread, factors);
+    const __m128i sum = _mm_add_epi32(products, _mm_srli_si128(products, 8));
+    return static_cast<std::uint32_t>(_mm_cvtsi128_si32(sum));
 }
 
 // True when node holds the short word whose 32 padded bytes are low and high.

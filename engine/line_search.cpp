@@ -117,15 +117,23 @@ inline RestCase ChooseRestCase(bool small, bool capital) {
     return small ? RestCase::Small : capital ? RestCase::Capital : RestCase::AsFound;
 }
 
+// Hands on a long taken word of length bytes (32 to 63) in its padded buffer, whose bytes
+// from length on are not yet zero, unless it is listed already (ListOrHold). Returns false
+// once the list is full.
+__attribute__((noinline)) bool OfferLongWord(const LineSearch& search, PaddedWord& word,
+                                             std::size_t length) {
+    std::memset(word.bytes + length, 0, sizeof word.bytes - length);
+    const std::uint32_t hash = HashLongWord(word.bytes);
+    IndexSlot& slot = ProbeLongIndex(hash, word.bytes);
+    return slot.node != nullptr || ListOrHold(search, word, slot, hash);
+}
+
 // Hands on a taken word of length bytes (more than the prefix's) in its padded buffer,
-// whose bytes from length to 31 are zero, unless it is listed already (ListOrHold): a long
-// one is padded to 64 first. Returns false once the list is full.
-bool OfferTakenWord(const LineSearch& search, PaddedWord& word, std::size_t length) {
+// whose bytes from length to 31 are zero, unless it is listed already (ListOrHold). Returns
+// false once the list is full.
+inline bool OfferTakenWord(const LineSearch& search, PaddedWord& word, std::size_t length) {
     if (length > static_cast<std::size_t>(kMaxShortWordLength)) {
-        std::memset(word.bytes + length, 0, sizeof word.bytes - length);
-        const std::uint32_t hash = HashLongWord(word.bytes);
-        IndexSlot& slot = ProbeLongIndex(hash, word.bytes);
-        return slot.node != nullptr || ListOrHold(search, word, slot, hash);
+        return OfferLongWord(search, word, length);
     }
     const std::uint32_t hash = HashPaddedWord(word.bytes);
     IndexSlot& slot = ProbeIndex(hash, word.bytes);
@@ -147,7 +155,7 @@ std::size_t TakeRestInCase(PaddedWord& word, const unsigned char* start, std::si
 // Takes the word at start when it starts with the prefix (in either case under kFold) and
 // is longer: the run of word bytes there, at most room, cut to kMaxWordLength, given the
 // typed prefix and the rest in the case the case rule asks for. Any length: the plain path
-// takes every word so, the vector paths those of 31 bytes and more. Returns false once the
+// takes every word so, the vector paths those of 32 bytes and more. Returns false once the
 // list is full.
 template <bool kNumbers, bool kFold>
 bool TakeWordAt(const LineSearch& search, const unsigned char* start, std::size_t room) {
@@ -164,10 +172,10 @@ bool TakeWordAt(const LineSearch& search, const unsigned char* start, std::size_
         word.bytes[end] = search.prefix[end];
     }
     if (room > static_cast<std::size_t>(kMaxWordLength)) room = kMaxWordLength;
-    const std::uint8_t* taken = kNumbers ? kTakenTableOn.data() : kTakenTableOff.data();
+    const std::array<std::uint8_t, 256>& taken = kNumbers ? kTakenTableOn : kTakenTableOff;
     if (kFold && rule != 0) {
         const RestCase rest = ChooseRestCase((rule & kRestSmall) != 0, (rule & kRestCapital) != 0);
-        end = TakeRestInCase(word, start, end, room, taken, rest);
+        end = TakeRestInCase(word, start, end, room, taken.data(), rest);
     } else {
         for (; end < room && taken[start[end]] != 0; ++end)
             word.bytes[end] = start[end];
@@ -175,7 +183,7 @@ bool TakeWordAt(const LineSearch& search, const unsigned char* start, std::size_
     return end == search.length || OfferTakenWord(search, word, end);
 }
 
-// TakeWordAt out of line, for a vector path's word of 31 bytes or more (bounded by the
+// TakeWordAt out of line, for a vector path's word of 32 bytes or more (bounded by the
 // line's terminator).
 template <bool kNumbers, bool kFold>
 __attribute__((noinline)) bool TakeLongWord(const LineSearch& search, const unsigned char* start) {
