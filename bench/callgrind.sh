@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Prints instructions per scanned byte of one completion request for each workload, and of
-# the two baselines over the same bytes, counted by valgrind's callgrind.
+# Prints instructions per scanned byte of one completion request's engine work for each
+# workload (bench/engine-count.sh: the test host's services left out), and of the two
+# baselines over the same bytes, counted by valgrind's callgrind.
 # Usage: bench/callgrind.sh [WORKLOAD...]   (builds the bench preset first)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -20,13 +21,14 @@ count() {
 
 workloads=("$@")
 [ ${#workloads[@]} -gt 0 ] || mapfile -t workloads < <("$bench" --list)
-printf '%-12s %12s %14s %12s %12s %12s\n' workload scanned_bytes request_instr instr/byte \
+printf '%-17s %12s %14s %12s %12s %12s\n' workload scanned_bytes engine_instr instr/byte \
     memchr/byte scan/byte
 for w in "${workloads[@]}"; do
-    request=$(count "$w" ProcessEditorInput)
-    bytes=$(sed -n 's/.*scanned_bytes=\([0-9]*\).*/\1/p' "$out/stdout")
+    result=$(bench/engine-count.sh "$bench" "$w")
+    engine=${result%% *}
+    bytes=$(sed -n 's/.*scanned_bytes=\([0-9]*\).*/\1/p' <<<"$result")
     memchr=$(count "$w" MemchrBaseline)
     scan=$(count "$w" ScanBaseline)
-    awk -v w="$w" -v b="$bytes" -v r="$request" -v m="$memchr" -v s="$scan" 'BEGIN {
-        printf "%-12s %12d %14d %12.2f %12.2f %12.2f\n", w, b, r, r / b, m / b, s / b }'
+    awk -v w="$w" -v b="$bytes" -v r="$engine" -v m="$memchr" -v s="$scan" 'BEGIN {
+        printf "%-17s %12d %14d %12.2f %12.2f %12.2f\n", w, b, r, r / b, m / b, s / b }'
 done

@@ -1,7 +1,7 @@
 // Builds the benchmark documents: generated C-like source, distinct words, one repeated
 // letter, repeated short words, long words that differ only at the end, Russian text in
-// code page 866 and in Windows-1251, very long lines, and Latin and Russian words in mixed
-// case; and the options a workload's name asks for.
+// code page 866 and in Windows-1251, very long lines, Latin and Russian words in mixed case,
+// and long snake_case identifiers; and the options a workload's name and document ask for.
 #include "bench/workloads.h"
 #include "testhost/random.h"
 #include "testhost/testhost.h" // the host's table conversions
@@ -372,6 +372,84 @@ std::vector<std::string> MixedCaseLines(std::size_t count) {
     });
 }
 
+// ---- Long identifiers ----
+
+constexpr std::size_t kShortestIdentifier = 30;
+constexpr std::size_t kLongestIdentifier = 60;
+constexpr std::size_t kMacroOneIn = 8; // identifiers written in capitals, as C macros are
+
+// The first parts of the identifiers: each starts many of them, so that they agree over
+// their first 16 to 26 bytes and differ after. Five start with "conn", seven more with
+// "co", two more with "c".
+const char* const kIdentifierHeads[] = {
+    "connection_pool_idle",  "connection_pool_max",       "connection_retry_backoff",
+    "connect_timeout_for",   "connector_tls13_handshake", "config_file_section",
+    "config_parser_state",   "context_switch_count",      "container_of_entry",
+    "console_output_buffer", "counter_sample_window",     "convert_utf8_to_utf16",
+    "cache_entry_eviction",  "client_request_header",     "socket_ipv6_address",
+    "stream_reader_chunk",   "http2_response_status",     "thread_pool_worker",
+    "message_queue_pending", "sha256_digest_block",       "parse_json_object_field",
+    "render_text_glyph",     "session_token_expiry",      "buffer_write_offset"};
+// The parts that follow a head, and the short ones that bring an identifier to its least
+// length where a longer part would pass its greatest.
+const char* const kIdentifierParts[] = {
+    "seconds", "limit",    "count", "bytes",  "total", "default", "initial", "pending",
+    "active",  "closed",   "for",   "with",   "from",  "index",   "size",    "state",
+    "handler", "callback", "v2",    "x86_64", "int32", "utf8",    "base64",  "ipv6",
+    "2",       "16",       "404",   "max",    "min",   "enabled", "locked",  "retry"};
+const char* const kShortParts[] = {"id", "v2", "ms", "ok", "t", "2", "64", "at"};
+
+// A snake_case identifier of 30 to 60 bytes: a head, then parts up to a length drawn
+// between those bounds; one in kMacroOneIn in capitals.
+std::string LongIdentifier(Random& r) {
+    std::string id = r.Pick(kIdentifierHeads);
+    const std::size_t length =
+        kShortestIdentifier + r.Below(kLongestIdentifier - kShortestIdentifier + 1);
+    while (id.size() < length) {
+        std::string part = r.Pick(kIdentifierParts);
+        if (id.size() + 1 + part.size() > kLongestIdentifier) {
+            if (id.size() >= kShortestIdentifier) break;
+            part = r.Pick(kShortParts);
+        }
+        id += '_' + part;
+    }
+    if (r.Below(kMacroOneIn) != 0) return id;
+    for (char& c : id)
+        c = static_cast<char>(CapitalOf(static_cast<unsigned char>(c)));
+    return id;
+}
+
+// One line of C or Python that names long identifiers: a call, a test, a definition, a
+// member set from another's member, or a macro.
+std::string IdentifierStatement(Random& r) {
+    switch (r.Below(5)) {
+    case 0:
+        return LongIdentifier(r) + " = " + LongIdentifier(r) + "(" + LongIdentifier(r) + ", " +
+               std::to_string(r.Below(4096)) + ");";
+    case 1:
+        return "if (" + LongIdentifier(r) + " > " + LongIdentifier(r) + ") return " +
+               LongIdentifier(r) + ";";
+    case 2:
+        return "def " + LongIdentifier(r) + "(self, " + LongIdentifier(r) + "=None):";
+    case 3:
+        return "self." + LongIdentifier(r) + " = " + LongIdentifier(r) + "." + LongIdentifier(r);
+    default:
+        return "#define " + LongIdentifier(r) + " " + std::to_string(r.Below(65536));
+    }
+}
+
+// Lines of C and Python over long identifiers, indented 0, 4 or 8 blanks; the same lines on
+// every machine.
+std::vector<std::string> IdentifierLines(std::size_t count) {
+    Random random{3060};
+    std::vector<std::string> lines;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t indent = kIndent * random.Below(3);
+        lines.push_back(std::string(indent, ' ') + IdentifierStatement(random));
+    }
+    return lines;
+}
+
 // ---- The cursor ----
 
 // The bytes of line i that a request reads.
@@ -437,6 +515,10 @@ bool FillWorkload(Workload& w, const std::string& name) {
     } else if (name == "mixed-866") {
         w.prefix = ToCp866("ПР");
         w.lines = MixedCaseLines(kWindowLines);
+    } else if (name == "identifiers") {
+        w.prefix = "conn";
+        w.numbers = true;
+        w.lines = IdentifierLines(kWindowLines);
     } else {
         return false;
     }
@@ -451,18 +533,20 @@ bool TakeSuffix(std::string& name, const std::string& suffix) {
     return true;
 }
 
-// A word character with Numbers off: a Latin letter or any byte from 0x80.
-bool IsWordByte(unsigned char byte) {
-    return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') || byte >= 0x80;
+// A word character: a Latin letter or any byte from 0x80; with Numbers, a digit or '_' too.
+bool IsWordByte(unsigned char byte, bool numbers) {
+    if ((byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') || byte >= 0x80) return true;
+    return numbers && ((byte >= '0' && byte <= '9') || byte == '_');
 }
 
 } // namespace
 
 const std::vector<std::string>& WorkloadNames() {
     static const std::vector<std::string> names = [] {
-        const char* const documents[] = {"source/s", "source/get", "source/Re",   "distinct",
-                                         "same",     "repeated",   "long-words",  "cyrillic",
-                                         "1251",     "long-lines", "mixed-latin", "mixed-866"};
+        const char* const documents[] = {"source/s",   "source/get", "source/Re",   "distinct",
+                                         "same",       "repeated",   "long-words",  "cyrillic",
+                                         "1251",       "long-lines", "mixed-latin", "mixed-866",
+                                         "identifiers"};
         std::vector<std::string> all;
         for (const char* document : documents) {
             for (const char* options : {"", "+case", "+near"})
@@ -490,6 +574,7 @@ Workload LastLines(const Workload& workload, std::size_t lines) {
     part.win1251 = workload.win1251;
     part.ignoreCase = workload.ignoreCase;
     part.nearestFirst = workload.nearestFirst;
+    part.numbers = workload.numbers;
     part.cursorColumn = workload.cursorColumn;
     part.cursorText = workload.cursorText;
     const auto cursor = static_cast<std::size_t>(workload.cursorLine);
@@ -512,7 +597,7 @@ std::size_t CountWordStarts(const Workload& workload) {
             if (workload.win1251) byte = Win1251ToOem(byte);
             const unsigned char compared = workload.ignoreCase ? SmallOf(byte) : byte;
             starts += compared == first && !afterWord;
-            afterWord = IsWordByte(byte);
+            afterWord = IsWordByte(byte, workload.numbers);
         }
     }
     return starts;

@@ -19,6 +19,7 @@ struct Workload {
     bool win1251 = false;      // lines (and the prefix in the cursor's line) stored in Windows-1251
     bool ignoreCase = false;   // the name ends in "+case" (before any "+near")
     bool nearestFirst = false; // the name ends in "+near"
+    bool numbers = false;      // Numbers on: digits and '_' make words (the identifiers document)
     std::vector<std::string> lines; // as the host keeps them
     std::int32_t cursorLine = 0;
     std::int32_t cursorColumn = 0;
@@ -38,9 +39,9 @@ Workload MakeWorkload(const std::string& name);
 // among them) sees: those lines, the cursor's line last, and the same options.
 Workload LastLines(const Workload& workload, std::size_t lines);
 
-// The number of word starts (Numbers off) in the bytes a request reads, after conversion,
-// whose byte is the prefix's first (in either case under IgnoreCase): the places where the
-// line search has work to do.
+// The number of word starts (under the workload's Numbers setting) in the bytes a request
+// reads, after conversion, whose byte is the prefix's first (in either case under
+// IgnoreCase): the places where the line search has work to do.
 std::size_t CountWordStarts(const Workload& workload);
 
 // The baseline: reads the same bytes as a request once, with memchr for the prefix's first
