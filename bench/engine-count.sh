@@ -28,8 +28,8 @@ callgrind_annotate --inclusive=yes --threshold=100 "$out/callgrind.out" | awk -v
     { count = $1; gsub(",", "", count) }
     / PROGRAM TOTALS$/ { total = count }
     /TestHost::(EditorCommand|LookupMessage|ShowMenu|RunDialog|RecordBeep)\(/ { host += count }
-    path == "" && /SearchLineAvx2\(/ { path = "avx2" }
-    path == "" && /SearchLineSse2\(/ { path = "sse2" }
-    path == "" && /SearchLinePlain\(/ { path = "none" }
+    path == "" && /SearchLineAvx2\(|avx2::Search/ { path = "avx2" }
+    path == "" && /SearchLineSse2\(|sse2::Search/ { path = "sse2" }
+    path == "" && /SearchLinePlain\(|SearchPlainWith/ { path = "none" }
     END { printf "%d %s %s\n", total - host, path == "" ? "?" : path, line }'
 exit "$status"
