@@ -28,8 +28,9 @@ void SetPosition(std::int32_t line, std::int32_t column, std::int32_t top, std::
 // Fetches line number (the request's own cut at the cursor), has the host convert it, and
 // searches it; copy has room for a whole line copy, its terminator and the padding. Inlined
 // in both of the harvest's loops: it runs for every line.
-__attribute__((always_inline)) inline void VisitLine(const LineSearch& search, char* copy, std::int64_t number, std::int32_t cursorLine,
-               std::int32_t cursorColumn) {
+__attribute__((always_inline)) inline void VisitLine(const LineSearch& search, char* copy,
+                                                     std::int64_t number, std::int32_t cursorLine,
+                                                     std::int32_t cursorColumn) {
     SetPosition(static_cast<std::int32_t>(number), -1, -1, -1);
     // The request's own line ends at the cursor (a column of 1 to 1024).
     const std::size_t length = FetchLine(

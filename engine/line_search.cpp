@@ -88,7 +88,7 @@ void PrepareLineSearch(LineSearch& search, const char* prefix) {
         gLineSearchPath = FastestLineSearchPath(SimdCapFromEnvironment());
     }
     search.path = SpecializedPath(gLineSearchPath, search);
-    SyncCandidateIndex();
+    SyncCandidateIndex(); // the harvest asks whether the list is full before a line's search
 }
 
 bool ListOrHold(const LineSearch& search, const PaddedWord& word, IndexSlot& slot,
@@ -120,24 +120,40 @@ inline RestCase ChooseRestCase(bool small, bool capital) {
 // Hands on a long taken word of length bytes (32 to 63) in its padded buffer, whose bytes
 // from length on are not yet zero, unless it is listed already (ListOrHold). Returns false
 // once the list is full.
-__attribute__((noinline)) bool OfferLongWord(const LineSearch& search, PaddedWord& word,
-                                             std::size_t length) {
+bool OfferLongWord(const LineSearch& search, PaddedWord& word, std::size_t length) {
     std::memset(word.bytes + length, 0, sizeof word.bytes - length);
     const std::uint32_t hash = HashLongWord(word.bytes);
     IndexSlot& slot = ProbeLongIndex(hash, word.bytes);
     return slot.node != nullptr || ListOrHold(search, word, slot, hash);
 }
 
-// Hands on a taken word of length bytes (more than the prefix's) in its padded buffer,
-// whose bytes from length to 31 are zero, unless it is listed already (ListOrHold). Returns
-// false once the list is full.
+// Hands on a short taken word in its padded buffer, unless it is listed already
+// (ListOrHold). Returns false once the list is full.
+inline bool OfferShortWord(const LineSearch& search, const PaddedWord& word) {
+    const std::uint32_t hash = HashPaddedWord(word.bytes);
+    IndexSlot& slot = ProbeIndex(hash, word.bytes);
+    return slot.node != nullptr || ListOrHold(search, word, slot, hash);
+}
+
+// Hands on a taken word of length bytes (more than the prefix's), of either length.
 inline bool OfferTakenWord(const LineSearch& search, PaddedWord& word, std::size_t length) {
     if (length > static_cast<std::size_t>(kMaxShortWordLength)) {
         return OfferLongWord(search, word, length);
     }
-    const std::uint32_t hash = HashPaddedWord(word.bytes);
-    IndexSlot& slot = ProbeIndex(hash, word.bytes);
-    return slot.node != nullptr || ListOrHold(search, word, slot, hash);
+    return OfferShortWord(search, word);
+}
+
+// Takes the rest of a word whose first end bytes (31 or more) are in word: its word bytes
+// up to room, cut to kMaxWordLength, as they are. Returns false once the list is full.
+template <bool kNumbers>
+__attribute__((noinline)) bool TakeLongRest(const LineSearch& search, PaddedWord& word,
+                                            const unsigned char* start, std::size_t end,
+                                            std::size_t room) {
+    const std::array<std::uint8_t, 256>& taken = kNumbers ? kTakenTableOn : kTakenTableOff;
+    if (room > static_cast<std::size_t>(kMaxWordLength)) room = kMaxWordLength;
+    for (; end < room && taken[start[end]] != 0; ++end)
+        word.bytes[end] = start[end];
+    return end == search.length || OfferTakenWord(search, word, end);
 }
 
 // Copies the word bytes from word.bytes[end] on, up to room, in the case rest asks for;
@@ -171,16 +187,27 @@ bool TakeWordAt(const LineSearch& search, const unsigned char* start, std::size_
         }
         word.bytes[end] = search.prefix[end];
     }
-    if (room > static_cast<std::size_t>(kMaxWordLength)) room = kMaxWordLength;
     const std::array<std::uint8_t, 256>& taken = kNumbers ? kTakenTableOn : kTakenTableOff;
     if (kFold && rule != 0) {
+        if (room > static_cast<std::size_t>(kMaxWordLength)) room = kMaxWordLength;
         const RestCase rest = ChooseRestCase((rule & kRestSmall) != 0, (rule & kRestCapital) != 0);
         end = TakeRestInCase(word, start, end, room, taken.data(), rest);
-    } else {
-        for (; end < room && taken[start[end]] != 0; ++end)
-            word.bytes[end] = start[end];
+        return end == search.length || OfferTakenWord(search, word, end);
     }
-    return end == search.length || OfferTakenWord(search, word, end);
+    // A short word ends within its first 31 bytes; a run that fills them goes on as a long
+    // one, so that a short word pays nothing for the long ones.
+    const std::size_t shortRoom = room < kMaxShortWordLength ? room : kMaxShortWordLength;
+    for (;; ++end) {
+        if (end >= shortRoom) {
+            if (room > shortRoom && taken[start[end]] != 0) {
+                return TakeLongRest<kNumbers>(search, word, start, end, room);
+            }
+            break;
+        }
+        if (taken[start[end]] == 0) break;
+        word.bytes[end] = start[end];
+    }
+    return end == search.length || OfferShortWord(search, word);
 }
 
 // TakeWordAt out of line, for a vector path's word of 32 bytes or more (bounded by the

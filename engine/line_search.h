@@ -45,7 +45,7 @@ struct LineSearch {
 };
 
 // Fills search from a prefix buffer, the current settings and the path in force (picking
-// the fastest at the first search), and syncs the candidate index with the list. No word
+// the fastest at the first search). No word
 // can qualify for a prefix holding a byte that cannot be part of a word; for one of 63
 // bytes or more the length test refuses every word.
 void PrepareLineSearch(LineSearch& search, const char* prefix);
@@ -142,9 +142,10 @@ LineSearchPath ChooseLineSearchPath(const ProcessorReport& report, SimdCap cap);
 // The fastest path this processor runs within the cap, by its own report.
 LineSearchPath FastestLineSearchPath(SimdCap cap = SimdCap::Any);
 
-// Runs the request's path on one line (padded as a path needs it), unless the list is
-// full: every offer would be refused.
+// Runs the request's path on one line (padded as a path needs it), with the index synced
+// with the list, unless the list is full: every offer would be refused.
 inline void SearchLine(const LineSearch& search, const unsigned char* text, std::size_t length) {
+    SyncCandidateIndex();
     if (CandidateListFull()) return;
     search.path(search, text, length);
 }
