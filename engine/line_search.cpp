@@ -223,7 +223,7 @@ template <bool kNumbers, bool kFold>
 void ScanPlain(const LineSearch& search, const unsigned char* text, std::size_t length) {
     const std::uint8_t* word = kNumbers ? kWordTableOn.data() : kWordTableOff.data();
     const unsigned char first = search.prefix[0];
-    const unsigned char firstOther = search.other[0];
+    const unsigned char firstOther = kFold ? search.other[0] : 0; // read only when case is ignored
     std::uint8_t before = 0;
     for (std::size_t at = 0; at < length; ++at) {
         const unsigned char byte = text[at];

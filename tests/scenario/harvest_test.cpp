@@ -286,6 +286,14 @@ TEST_F(Harvest, CyrillicWordsInCodePage866) {
 
 TEST_F(Harvest, CyrillicWordsFromAWindows1251FileAreConvertedBothWays) {
     host.table = CharTable::Win1251;
+    // 'п', then Ё ё Є є Ї ї Ў ў, then 'ра', in Windows-1251: each word comes back whole.
+    for (const char letter : {'\xA8', '\xB8', '\xAA', '\xBA', '\xAF', '\xBF', '\xA1', '\xA2'}) {
+        const std::string word = std::string("\xEF") + letter + "\xF0\xE0";
+        host.ClearRecord();
+        EXPECT_EQ(CompleteAtEnd({word, "\xEF"}, 1), 1);
+        EXPECT_EQ(host.lines[1], word) << static_cast<int>(static_cast<unsigned char>(letter));
+    }
+    host.ClearRecord();
     // 'привет' and 'пр' in Windows-1251.
     EXPECT_EQ(CompleteAtEnd({"\xEF\xF0\xE8\xE2\xE5\xF2", "\xEF\xF0"}, 1), 1);
     // The text handed to InsertText is in code page 866 ('ивет'); the host stores it in
@@ -339,6 +347,12 @@ TEST_F(Harvest, IgnoreCaseAndNearestFirstChangeTheWordsAndTheirOrder) {
         {{.ignoreCase = 1}, {"STRING", "St"}, "St", {"String"}},
         {{.ignoreCase = 1}, {kPrivetCapitals, kPri}, kPri, {kPrivet}},
         {{.ignoreCase = 1}, {"sTRAY", "STR"}, "STR", {"STRAY"}},
+        {{.ignoreCase = 1}, {"AbCdef", "ABC"}, "ABC", {"ABCDEF"}},
+        // Ё and ё pair as capital and small: 'ёлка' for 'ЁЛ' is 'ЁЛКА', 'ЁЛКА' for 'ёл' 'ёлка'.
+        {{.ignoreCase = 1}, {"\xF1\xAB\xAA\xA0", "\xF0\x8B"}, "\xF0\x8B", {"\xF0\x8B\x8A\x80"}},
+        {{.ignoreCase = 1}, {"\xF0\x8B\x8A\x80", "\xF1\xAB"}, "\xF1\xAB", {"\xF1\xAB\xAA\xA0"}},
+        // 'ЇЖАК' for 'їж' (Ї ї, then the rest small).
+        {{.ignoreCase = 1}, {"\xF4\x86\x80\x8A", "\xF5\xA6"}, "\xF5\xA6", {"\xF5\xA6\xA0\xAA"}},
         // A capital typed where the word has the small letter, in a prefix with small letters,
         // leaves the rest as found; the menu shows the prefix as typed, past 16 bytes too.
         {{.ignoreCase = 1}, {"stRING stRAW", "sT"}, "sT", {"sTRING", "sTRAW"}},

@@ -271,6 +271,24 @@ TEST_F(Menu, FlippedLeftMayGoNegative) {
     EXPECT_EQ(Place().first, 42);
 }
 
+TEST_F(Menu, AMenuWiderThanAShortWordsNeverStartsLeftOfTheScreen) {
+    // '&2 ' and a word of 63 characters make a widest label of 66: flipped left, the menu
+    // starts at the screen's edge; where it fits right of the cursor it goes there.
+    const std::string longest = "ab" + std::string(61, 'z');
+    for (const std::int32_t columnOffset : {70, 10}) {
+        ShowAt("abc " + longest, columnOffset, 0);
+        EXPECT_EQ(Place().first, 0) << columnOffset;
+    }
+    ShowAt("abc " + longest, 8, 0);
+    EXPECT_EQ(Place().first, 10);
+    // A 32-character word makes 35, the widest a short word can with Space: placed as
+    // computed, left of the screen too; 33 characters make 36, kept on the screen.
+    ShowAt("abc ab" + std::string(30, 'z'), 41, 0);
+    EXPECT_EQ(Place().first, 41 - 35 - 8);
+    ShowAt("abc ab" + std::string(31, 'z'), 41, 0);
+    EXPECT_EQ(Place().first, 0);
+}
+
 TEST_F(Menu, WidestLabelMayBeAnItemWithoutHotKey) {
     // Fifteen 8-byte labels, then '  ' and a 31-character word: widest 33.
     std::string words;

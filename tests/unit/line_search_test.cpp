@@ -264,6 +264,165 @@ TEST_F(LineSearchPaths, NearestFirstHoldsAWordAtEveryByteOfALineCopy) {
     }
 }
 
+// ---- Work nobody asked for, found by the address sanitizer ----
+#if defined(__SANITIZE_ADDRESS__)
+
+// A line in a heap block that ends where its padding does, so that the sanitizer can be told
+// that no search may read it.
+struct PaddedLine {
+    explicit PaddedLine(const std::string& line)
+        : size(line.size() + kLinePadding), bytes(new unsigned char[size]()) {
+        std::memcpy(bytes.get(), line.data(), line.size());
+    }
+    void Poison() const { ASAN_POISON_MEMORY_REGION(bytes.get(), size); }
+    void Unpoison() const { ASAN_UNPOISON_MEMORY_REGION(bytes.get(), size); }
+    std::size_t size;
+    std::unique_ptr<unsigned char[]> bytes;
+};
+
+// The line that the allocation of the list's last word poisons, with the words still held
+// back: once the list is full, a search has nothing more to read.
+const PaddedLine* gLineToPoisonWhenFull = nullptr;
+int gAllocations = 0;
+
+void* AllocatePoisoningWhenFull(std::size_t size) {
+    if (++gAllocations == kMaxMenuItems) {
+        gLineToPoisonWhenFull->Poison();
+        ASAN_POISON_MEMORY_REGION(gLineWords.words, gLineWords.count * sizeof(PaddedWord));
+    }
+    return kDefaultPlatform.allocate(size);
+}
+
+// Searches line with path (or the one PrepareLineSearch picks, when null) for prefix under
+// the settings in force, with what it must not read poisoned; the words it lists.
+std::vector<std::string> SearchPoisoned(LineSearchPath path, const PaddedLine& line,
+                                        std::size_t length, const char* prefix) {
+    char buffer[kPrefixSize] = {};
+    std::strncpy(buffer, prefix, sizeof buffer);
+    LineSearch search;
+    PrepareLineSearch(search, buffer);
+    if (path != nullptr) search.path = path;
+    CandidateList = nullptr;
+    SearchLine(search, line.bytes.get(), length);
+    line.Unpoison();
+    ASAN_UNPOISON_MEMORY_REGION(&gLineWords, sizeof gLineWords);
+    std::vector<std::string> words;
+    for (const CandidateNode* node = CandidateList; node != nullptr; node = node->nextNode)
+        words.emplace_back(node->word);
+    FreeCandidates();
+    CandidateList = nullptr;
+    return words;
+}
+
+// Once the list holds 150 words, no search reads another byte of its line, another held
+// word or another line: under every setting, on every path, with short and long words
+// (the long ones over several stretches of a line).
+TEST_F(LineSearchPaths, NothingIsReadOnceTheListIsFull) {
+    for (const std::size_t stem : {0u, 40u}) {
+        std::string text;
+        for (int i = 0; i < 160; ++i) {
+            text += 'q' + std::string(stem, 'w') + static_cast<char>('a' + i / 26) +
+                    static_cast<char>('a' + i % 26) + ' ';
+        }
+        const PaddedLine line(text);
+        gLineToPoisonWhenFull = &line;
+        for (unsigned settings = 0; settings < 8; ++settings) {
+            gSettings = {0, 0, 1, settings & 1, settings >> 1 & 1, settings >> 2 & 1};
+            for (const NamedPath& path : Paths()) {
+                gAllocations = 0;
+                gPlatform.allocate = AllocatePoisoningWhenFull;
+                char buffer[kPrefixSize] = "q";
+                LineSearch search;
+                PrepareLineSearch(search, buffer);
+                search.path = path.path;
+                CandidateList = nullptr;
+                SearchLine(search, line.bytes.get(), text.size());
+                EXPECT_EQ(gCandidateIndex.count, kMaxMenuItems) << path.name << settings;
+                SearchLine(search, line.bytes.get(), text.size()); // the line is poisoned still
+                line.Unpoison();
+                ASAN_UNPOISON_MEMORY_REGION(&gLineWords, sizeof gLineWords);
+                gPlatform = kDefaultPlatform;
+                FreeCandidates();
+                CandidateList = nullptr;
+            }
+        }
+    }
+}
+
+// A prefix with a byte no word holds (a box-drawing byte, a sign from 0xF8, '_' without
+// Numbers) finds nothing without reading the line, whichever path searches.
+TEST_F(LineSearchPaths, AnImpossiblePrefixReadsNoLine) {
+    gSettings = {0, 0, 1, 0, 0, 0};
+    const std::string text = "ab\xB0"
+                             "c ab\xF8"
+                             "c a_bc _ab " +
+                             std::string(40, 'a');
+    const PaddedLine line(text);
+    for (const char* prefix : {"ab\xB0", "\xF8", "a_", "_"}) {
+        std::vector<LineSearchPath> paths = {nullptr};
+        for (const NamedPath& path : Paths())
+            paths.push_back(path.path);
+        for (const LineSearchPath path : paths) {
+            line.Poison();
+            EXPECT_TRUE(SearchPoisoned(path, line, text.size(), prefix).empty()) << prefix;
+        }
+    }
+}
+
+// With the options off the search reads nothing that only they need: the prefix's other
+// case, its case rule or the held words (the prefix's second byte is compared in the
+// typed case alone).
+TEST_F(LineSearchPaths, TheOptionsOffSearchReadsNothingOnlyTheyNeed) {
+    const std::string text =
+        "abc ABC Abd aBe abcdefghijklmnopqrstuvwxyzabcdefghijk abcdefghijklmnopqrsT ab";
+    const PaddedLine line(text);
+    for (const std::uint32_t numbers : {0u, 1u}) {
+        gSettings = {0, 0, 1, numbers, 0, 0};
+        for (const char* prefix : {"a", "ab", "abc", "abcdefghijklmnopqrs"}) {
+            ModelList model;
+            ModelHarvest(text, prefix, numbers != 0, &model);
+            for (const NamedPath& path : Paths()) {
+                char buffer[kPrefixSize] = {};
+                std::strncpy(buffer, prefix, sizeof buffer);
+                LineSearch search;
+                PrepareLineSearch(search, buffer);
+                search.path = path.path;
+                ASAN_POISON_MEMORY_REGION(search.other, sizeof search.other);
+                ASAN_POISON_MEMORY_REGION(search.caseRule, sizeof search.caseRule);
+                ASAN_POISON_MEMORY_REGION(&gLineWords, sizeof gLineWords);
+                CandidateList = nullptr;
+                SearchLine(search, line.bytes.get(), text.size());
+                ASAN_UNPOISON_MEMORY_REGION(&search, sizeof search);
+                ASAN_UNPOISON_MEMORY_REGION(&gLineWords, sizeof gLineWords);
+                std::vector<std::string> words;
+                for (const CandidateNode* node = CandidateList; node != nullptr;
+                     node = node->nextNode) {
+                    words.emplace_back(node->word);
+                }
+                FreeCandidates();
+                CandidateList = nullptr;
+                EXPECT_EQ(words, model.words) << path.name << " " << prefix;
+            }
+        }
+    }
+}
+
+#endif
+
+// Under NearestFirst a line longer than a line copy (searched only by tests) holds no more
+// words than a copy can: the rest are dropped, short or long, on every path.
+TEST_F(LineSearchPaths, NearestFirstHoldsNoMoreWordsThanALineCopyHas) {
+    gSettings = {0, 0, 1, 0, 0, 1};
+    const std::string longWord = "a" + std::string(40, 'b');
+    for (const std::string& word : {std::string("ab"), longWord}) {
+        std::string line;
+        for (std::size_t i = 0; i < kMaxLineWords + 500; ++i)
+            line += word + ' ';
+        for (const NamedPath& path : Paths())
+            EXPECT_EQ(Found(path.path, line, "a"), std::vector<std::string>{word}) << path.name;
+    }
+}
+
 // ---- What the candidate index costs ----
 
 // Words that share their first `shared` bytes ('q' and a fixed stem) and differ in the
@@ -275,8 +434,8 @@ struct WordFamily {
 };
 
 std::vector<std::string> FamilyLines(const WordFamily& family) {
-    const std::string stem =
-        std::string("qwertyuiopasdfghjklzxcvbnmqwerty").substr(0, family.shared);
+    const std::string letters = "qwertyuiopasdfghjklzxcvbnm";
+    const std::string stem = (letters + letters + letters).substr(0, family.shared);
     const std::size_t base = family.letters.size();
     std::vector<std::string> lines(1);
     for (int k = 0; k < 2 * family.distinct; ++k) {
@@ -325,9 +484,9 @@ constexpr double kMeanComparisons = 1.1;
 TEST_F(LineSearchPaths, IndexCostPerWordStaysFlatOnEveryPath) {
     gSettings.numbers = 0;
     // Distinct words that fill the list; 31-letter words that differ in the last; words
-    // alike but in three letters at every place (and at one, Latin letters of either case
-    // and Cyrillic ones, which differ from some of them in one bit alone); words that differ
-    // only in the case of eight letters, Latin and Cyrillic.
+    // alike but in three letters at every place up to the 63rd (and at one, Latin letters of
+    // either case and Cyrillic ones, which differ from some of them in one bit alone); words
+    // short and long that differ only in the case of eight letters, Latin and Cyrillic.
     std::vector<WordFamily> families = {
         {1, 5, 400},
         {30, 1, 26},
@@ -335,7 +494,9 @@ TEST_F(LineSearchPaths, IndexCostPerWordStaysFlatOnEveryPath) {
          "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
          "\xE0\xE1\xE2\xE3\xE4\xE5\xE6\xE7\xE8\xE9\xEA\xEB\xEC\xED\xEE\xEF"},
         {1, 8, 149, "aA"},
-        {20, 8, 149, "\xE5\x95"}};
+        {20, 8, 149, "\xE5\x95"},
+        {40, 8, 149, "aA"},
+        {52, 8, 149, "\xF0\xF1"}};
     for (std::size_t shared = 1; shared + 3 <= kMaxWordLength; ++shared)
         families.push_back({shared, 3, 149});
     // Case as it matters, and ignored with the prefix typed as a capital, so that every
