@@ -97,7 +97,7 @@ TestHost::TestHost() : previous_(gHost) {
                 "&Digits and _ in words",
                 "&Save",
                 "&Cancel",
-                "%d words",
+                "Words: %d",
                 "&Ignore case",
                 "&Nearest words first"};
     gHost = this;

@@ -9,7 +9,7 @@ failures=0
 
 texts=('"Lexamund"' '"Lexamund"' '"&Append a space"' '"&Menu for a single word"'
        '"&Beep when nothing is found"' '"&Digits and _ in words"' '"&Save"' '"&Cancel"'
-       '"%d words"' '"&Ignore case"' '"&Nearest words first"')
+       '"Words: %d"' '"&Ignore case"' '"&Nearest words first"')
 header='.Language=English,English'
 
 # Writes $dir/NAME.lng from the lines given, each ended with CR LF.

@@ -53,10 +53,10 @@ case_menu_hot_key() {
     screen_has "1 compile"
     screen_has "2 complete"
     screen_has "3 component"
-    screen_has "3 words"
+    screen_has "Words: 3"
     demo cp866 t.txt --keys '<C-End><C-Space>2'
     doc_line 2 "complete"
-    screen_lacks "3 words"
+    screen_lacks "Words: 3"
     # Items past the ninth carry the letters a to f, in either case.
     write_file t.txt cp866 "palm pear pine plum poppy pumpkin peach papaya pecan pistachio persimmon" "p"
     demo cp866 t.txt --keys '<C-End><C-Space>B'
@@ -73,7 +73,7 @@ case_menu_arrows() {
     doc_line 2 "compile"
     demo cp866 t.txt --keys '<C-End><C-Space><Down><Esc>'
     doc_line 2 "comp"
-    screen_lacks "3 words"
+    screen_lacks "Words: 3"
 }
 
 # Thirty candidates: the menu shows at most 22 rows, scrolls, and stays on the screen.
@@ -84,7 +84,7 @@ case_menu_scrolls() {
     demo cp866 t.txt --keys '<C-End><C-Space>'
     screen_has "1 ${words[0]}"
     screen_lacks "${words[22]}"
-    screen_has "30 words"
+    screen_has "Words: 30"
     [ "$(grep -c '║' screen.txt)" -eq 22 ] || fail "the menu does not show 22 rows"
     demo cp866 t.txt --keys '<C-End><C-Space><PgDn><PgDn>'
     screen_has "${words[29]}"
@@ -205,7 +205,7 @@ case_russian_texts() {
     screen_has "[ ] Добавлять пробел"
     screen_has "{ Сохранить }"
     demo cp866 t.txt --lang english --keys '<C-End><C-Space>'
-    screen_has "3 words"
+    screen_has "Words: 3"
 }
 
 case_editing_joins_lines() {

@@ -50,12 +50,12 @@ tmux_ send-keys -t "$session" C-End
 tmux_ send-keys -t "$session" -l "comp"
 wait_for has "Col 5"
 tmux_ send-keys -t "$session" C-Space
-wait_for has "3 words"
+wait_for has "Words: 3"
 shot menu
 capture | grep -qF "1 compile" || fail "the menu lacks its first item"
 capture | grep -qF "3 component" || fail "the menu lacks its last item"
 tmux_ send-keys -t "$session" 2
-wait_for lacks "3 words"
+wait_for lacks "Words: 3"
 wait_for has "Col 9"
 [ "$(row 2)" = "complete" ] || fail "row 2 is '$(row 2)', expected 'complete'"
 

@@ -77,7 +77,7 @@ TEST_F(Menu, LabelsCarryHotKeysUpToItem15) {
         expected.push_back(hotKey + Word(i));
     }
     EXPECT_EQ(OnlyMenuLabels(), expected);
-    EXPECT_EQ(host.menus[0].bottom, "17 words");
+    EXPECT_EQ(host.menus[0].bottom, "Words: 17");
     for (const auto& state : host.menus[0].itemStates) {
         EXPECT_EQ(state, (std::array<std::uint32_t, 3>{0, 0, 0}));
     }
@@ -95,7 +95,7 @@ TEST_F(Menu, ShowMenuGetsTheHostsTextsAndFixedArguments) {
     EXPECT_EQ(menu.maxHeight, 22);
     EXPECT_EQ(menu.flags, 2);
     EXPECT_EQ(menu.title, "Pick a word");
-    EXPECT_EQ(menu.bottom, "3 words");
+    EXPECT_EQ(menu.bottom, "Words: 3");
     EXPECT_EQ(menu.reserved, (std::array<HostWord, 3>{0, 0, 0}));
     EXPECT_EQ(menu.labels.size(), 3u);
 }
@@ -142,7 +142,7 @@ TEST_F(Menu, Menu1ShowsAMenuForASingleWord) {
     host.menuChoice = 0;
     EXPECT_EQ(CompleteAtEnd({"hello", "he"}, 1), 1);
     EXPECT_EQ(OnlyMenuLabels(), std::vector<std::string>{"&1 hello"});
-    EXPECT_EQ(host.menus[0].bottom, "1 words");
+    EXPECT_EQ(host.menus[0].bottom, "Words: 1");
     const auto lookups = host.CallsOf(CallKind::LookupMessage);
     ASSERT_EQ(lookups.size(), 2u);
     EXPECT_EQ(host.calls[static_cast<std::size_t>(lookups[0])].args[1], 8);
@@ -214,7 +214,7 @@ TEST_F(Menu, TwoHundredWordsOfferTheFirst150) {
         EXPECT_EQ(labels[0], "&1 " + Word(0));
         for (int i = 15; i < 150; ++i)
             EXPECT_EQ(labels[i], "  " + Word(i)) << perLine << ", item " << i;
-        EXPECT_EQ(host.menus[0].bottom, "150 words");
+        EXPECT_EQ(host.menus[0].bottom, "Words: 150");
         EXPECT_EQ(host.menus[0].maxHeight, 22);
         EXPECT_EQ(host.calls[static_cast<std::size_t>(host.CallsOf(CallKind::ShowMenu)[0])].args[5],
                   150);

@@ -130,7 +130,7 @@ TEST_F(Scenario, EnglishBottomTextCountsTheItems) {
     host.menuChoice = -1;
     EXPECT_EQ(host.PressCtrlSpace(), 1);
     ASSERT_EQ(host.menus.size(), 1u);
-    EXPECT_EQ(host.menus[0].bottom, "150 words");
+    EXPECT_EQ(host.menus[0].bottom, "Words: 150");
 }
 
 } // namespace
