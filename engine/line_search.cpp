@@ -84,6 +84,8 @@ void PrepareLineSearch(LineSearch& search, const char* prefix) {
     search.foldCase = gSettings.ignoreCase != 0;
     search.nearestFirst = gSettings.nearestFirst != 0;
     PrepareCaseRule(search);
+    search.firstBytes[search.prefix[0]] = 1;
+    search.firstBytes[search.other[0]] = 1;
     if (gLineSearchPath == nullptr) {
         gLineSearchPath = FastestLineSearchPath(SimdCapFromEnvironment());
     }
@@ -168,6 +170,29 @@ std::size_t TakeRestInCase(PaddedWord& word, const unsigned char* start, std::si
     return end;
 }
 
+// Takes the word at start, which differs from the typed prefix, when each byte that differs
+// is the typed one's other case and the word is longer: its text is the typed prefix and the
+// rest in the case the case rule asks for. Returns false once the list is full.
+template <bool kNumbers>
+__attribute__((noinline)) bool TakeWordInCase(const LineSearch& search, const unsigned char* start,
+                                              std::size_t room) {
+    PaddedWord word;
+    std::memset(word.bytes, 0, kShortPaddedSize);
+    unsigned rule = 0;
+    std::size_t end = 0;
+    for (; end < search.length; ++end) {
+        if (start[end] != search.prefix[end]) {
+            if (start[end] != search.other[end]) return true;
+            rule |= search.caseRule[end];
+        }
+        word.bytes[end] = search.prefix[end];
+    }
+    if (room > static_cast<std::size_t>(kMaxWordLength)) room = kMaxWordLength;
+    const RestCase rest = ChooseRestCase((rule & kRestSmall) != 0, (rule & kRestCapital) != 0);
+    end = TakeRestInCase(word, start, end, room, TakenTable(kNumbers), rest);
+    return end == search.length || OfferTakenWord(search, word, end);
+}
+
 // Takes the word at start when it starts with the prefix (in either case under kFold) and
 // is longer: the run of word bytes there, at most room, cut to kMaxWordLength, given the
 // typed prefix and the rest in the case the case rule asks for. Any length: the plain path
@@ -178,22 +203,14 @@ bool TakeWordAt(const LineSearch& search, const unsigned char* start, std::size_
     if (room <= search.length) return true;
     PaddedWord word;
     std::memset(word.bytes, 0, kShortPaddedSize);
-    unsigned rule = 0;
     std::size_t end = 0;
     for (; end < search.length; ++end) { // the prefix, whose bytes are all word bytes
         if (start[end] != search.prefix[end]) {
-            if (!kFold || start[end] != search.other[end]) return true;
-            rule |= search.caseRule[end];
+            return !kFold || TakeWordInCase<kNumbers>(search, start, room);
         }
         word.bytes[end] = search.prefix[end];
     }
     const std::array<std::uint8_t, 256>& taken = kNumbers ? kTakenTableOn : kTakenTableOff;
-    if (kFold && rule != 0) {
-        if (room > static_cast<std::size_t>(kMaxWordLength)) room = kMaxWordLength;
-        const RestCase rest = ChooseRestCase((rule & kRestSmall) != 0, (rule & kRestCapital) != 0);
-        end = TakeRestInCase(word, start, end, room, taken.data(), rest);
-        return end == search.length || OfferTakenWord(search, word, end);
-    }
     // A short word ends within its first 31 bytes; a run that fills them goes on as a long
     // one, so that a short word pays nothing for the long ones.
     const std::size_t shortRoom = room < kMaxShortWordLength ? room : kMaxShortWordLength;
@@ -217,18 +234,18 @@ __attribute__((noinline)) bool TakeLongWord(const LineSearch& search, const unsi
     return TakeWordAt<kNumbers, kFold>(search, start, kMaxWordLength);
 }
 
-// One byte at a time: a byte equal to the prefix's first (or under kFold its other case)
-// after a byte that is no word character (or at the line's start) is a word start.
+// One byte at a time: a byte equal to the prefix's first (under kFold, either of its cases:
+// LineSearch::firstBytes) after a byte that is no word character (or at the line's start) is
+// a word start.
 template <bool kNumbers, bool kFold>
 void ScanPlain(const LineSearch& search, const unsigned char* text, std::size_t length) {
     const std::uint8_t* word = kNumbers ? kWordTableOn.data() : kWordTableOff.data();
     const unsigned char first = search.prefix[0];
-    const unsigned char firstOther = kFold ? search.other[0] : 0; // read only when case is ignored
     std::uint8_t before = 0;
     for (std::size_t at = 0; at < length; ++at) {
         const unsigned char byte = text[at];
         if (byte == 0) return;
-        if ((byte == first || (kFold && byte == firstOther)) && before == 0 &&
+        if ((kFold ? search.firstBytes[byte] != 0 : byte == first) && before == 0 &&
             !TakeWordAt<kNumbers, kFold>(search, text + at, length - at)) {
             return;
         }
@@ -301,12 +318,15 @@ struct Sse2Lanes {
         return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(a.low, b.low))) |
                static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(a.high, b.high))) << 16;
     }
-    // Bit k: byte k equals the byte of b or of c.
-    LEXAMUND_SSE2 static std::uint32_t EqualEither(Block a, Block b, Block c) {
-        const __m128i low =
-            _mm_or_si128(_mm_cmpeq_epi8(a.low, b.low), _mm_cmpeq_epi8(a.low, c.low));
-        const __m128i high =
-            _mm_or_si128(_mm_cmpeq_epi8(a.high, b.high), _mm_cmpeq_epi8(a.high, c.high));
+    // Bit k: byte k equals the byte of b or of c; in exact, bit k: it equals b's.
+    LEXAMUND_SSE2 static std::uint32_t EqualEither(Block a, Block b, Block c,
+                                                   std::uint32_t& exact) {
+        const __m128i lowB = _mm_cmpeq_epi8(a.low, b.low);
+        const __m128i highB = _mm_cmpeq_epi8(a.high, b.high);
+        exact = static_cast<std::uint32_t>(_mm_movemask_epi8(lowB)) |
+                static_cast<std::uint32_t>(_mm_movemask_epi8(highB)) << 16;
+        const __m128i low = _mm_or_si128(lowB, _mm_cmpeq_epi8(a.low, c.low));
+        const __m128i high = _mm_or_si128(highB, _mm_cmpeq_epi8(a.high, c.high));
         return static_cast<std::uint32_t>(_mm_movemask_epi8(low)) |
                static_cast<std::uint32_t>(_mm_movemask_epi8(high)) << 16;
     }
@@ -336,9 +356,12 @@ struct Avx2Lanes {
     LEXAMUND_AVX2 static std::uint32_t Equal(Block a, Block b) {
         return static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(a, b)));
     }
-    LEXAMUND_AVX2 static std::uint32_t EqualEither(Block a, Block b, Block c) {
-        return static_cast<std::uint32_t>(_mm256_movemask_epi8(
-            _mm256_or_si256(_mm256_cmpeq_epi8(a, b), _mm256_cmpeq_epi8(a, c))));
+    LEXAMUND_AVX2 static std::uint32_t EqualEither(Block a, Block b, Block c,
+                                                   std::uint32_t& exact) {
+        const __m256i typed = _mm256_cmpeq_epi8(a, b);
+        exact = static_cast<std::uint32_t>(_mm256_movemask_epi8(typed));
+        return static_cast<std::uint32_t>(
+            _mm256_movemask_epi8(_mm256_or_si256(typed, _mm256_cmpeq_epi8(a, c))));
     }
     LEXAMUND_AVX2 static std::uint32_t Zeros(Block a) { return Equal(a, Splat(0)); }
     LEXAMUND_AVX2 static bool AnyZero(Block a) { return Zeros(a) != 0; }

@@ -33,6 +33,7 @@ struct LineSearch {
     // again: a word byte matches when it equals either.
     alignas(16) unsigned char other[kPrefixSize];
     unsigned char caseRule[kPrefixSize]; // per prefix byte: kRestSmall, kRestCapital or 0
+    unsigned char firstBytes[256];       // 1 for the prefix's first byte and its other case
     std::uint32_t length;                // of the prefix, 1 to 64
     std::uint32_t prefixBits;            // bit k set for each prefix byte k among the first 32
     std::uint32_t smallBits;             // bit k: caseRule[k] is kRestSmall (k < 32)

@@ -348,6 +348,7 @@ TEST_F(Harvest, IgnoreCaseAndNearestFirstChangeTheWordsAndTheirOrder) {
         {{.ignoreCase = 1}, {kPrivetCapitals, kPri}, kPri, {kPrivet}},
         {{.ignoreCase = 1}, {"sTRAY", "STR"}, "STR", {"STRAY"}},
         {{.ignoreCase = 1}, {"AbCdef", "ABC"}, "ABC", {"ABCDEF"}},
+        {{.ignoreCase = 1}, {"STring", "STR"}, "STR", {"STRING"}},
         // Ё and ё pair as capital and small: 'ёлка' for 'ЁЛ' is 'ЁЛКА', 'ЁЛКА' for 'ёл' 'ёлка'.
         {{.ignoreCase = 1}, {"\xF1\xAB\xAA\xA0", "\xF0\x8B"}, "\xF0\x8B", {"\xF0\x8B\x8A\x80"}},
         {{.ignoreCase = 1}, {"\xF0\x8B\x8A\x80", "\xF1\xAB"}, "\xF1\xAB", {"\xF1\xAB\xAA\xA0"}},
