@@ -38,14 +38,22 @@ should this one be killed outright. Run it from a clone when working in the same
     tools/mutate.py --check-time --paths sse2        # listed engine mutants: a request's cost
 
 --check-time builds each listed mutant of engine/ into the request benchmark and counts the
-instructions of one request of every workload, on every line-search path (LEXAMUND_SIMD),
-with callgrind, against the unmutated code. A mutant that moves a count by more than 1 %
-fails, unless its reason states a figure at least as large (and says why that time does
-not matter).
+instructions of one request with callgrind, against the unmutated code, on the workloads
+and line-search paths (LEXAMUND_SIMD) whose request runs the function around the mutant
+(every one for a mutant outside any function, or in code that also runs outside a
+request), as the unmutated benchmark's runs tell. A mutant that moves a count by more than
+1 % fails, unless its reason states a figure at least as large (and says why that time does
+not matter); so does one whose function no request runs, unless its reason says why "no
+request reaches" it. What it finds goes to build/mutate-bench/time-journal.jsonl as it
+comes; --resume takes it up.
+
+    tools/mutate.py --check-time --list --resume     # where each entry runs, building nothing
+    tools/mutate.py --check-time --resume --paths none --files engine/line_search.cpp
 """
 
 import argparse
 import bisect
+import functools
 import hashlib
 import json
 import os
@@ -544,8 +552,8 @@ def configure(build):
     options = ["-G", "Unix Makefiles", "-DCMAKE_BUILD_TYPE=Release", f"-DLEXAMUND_TESTS={tests}",
                f"-DLEXAMUND_BENCH={bench}", "-DLEXAMUND_FUZZ=OFF", f"-DLEXAMUND_SANITIZE={sanitize}"]
     build.path.mkdir(parents=True, exist_ok=True)
-    if build.kind == "bench":  # as the bench preset builds it
-        pass
+    if build.kind == "bench":  # as the bench preset builds it, with the line table for callgrind
+        options += ["-DCMAKE_CXX_FLAGS=-g"]  # which leaves GCC's code as it is
     elif build.kind != "windows":
         include = build.path / "precompiled-tests.cmake"
         include.write_text(PRECOMPILED_TESTS)
@@ -828,28 +836,369 @@ BENCH_TARGET = "lexamund_request_bench"
 SIMD_PATHS = ("avx2", "sse2", "none")  # the caps LEXAMUND_SIMD takes, fastest first
 TIME_TOLERANCE = 1.0  # per cent: a listed mutant may move a request's instructions this much
 FIGURE = re.compile(r"(\d+(?:\.\d+)?) ?%")
+UNREACHED = "no request reaches"  # in a reason: no workload runs the entry's code, and why
+REQUEST_FUNCTION = "ProcessEditorInput"  # a request, from its start to its end
+TIME_JOURNAL = "time-journal.jsonl"  # in the benchmark's tree; what --resume takes
+LOCATION = re.compile(r"^([^\s:][^:]*):(\d+)(?: \(discriminator \d+\))?$")  # in objdump -l
+INLINED_BY = re.compile(r"^inlined by ([^:]+):(\d+) ")  # objdump --inlines: the call it is inlined at
+INSTRUCTION = re.compile(r"^ *([0-9a-f]+):\t")
+ENDS_REQUEST = re.compile(r"^desc: Trigger: --dump-after=", re.M)
+MISSING = object()
+
+
+def callgrind(program, workload, path, folder, options):
+    """Runs one request of workload on the line-search path under callgrind with options, its
+    dumps written into folder; True when the request succeeded."""
+    command = ["valgrind", "--tool=callgrind", f"--callgrind-out-file={folder / 'callgrind.out'}",
+               *options, str(program), f"--one-request={workload}"]
+    environment = dict(os.environ, LEXAMUND_SIMD=path)
+    return subprocess.run(command, env=environment, capture_output=True).returncode == 0
 
 
 def request_instructions(program, workload, path):
     """The instructions of one request of workload on the line-search path, counted by
-    callgrind inside ProcessEditorInput; None when the request fails."""
+    callgrind inside the request; None when the request fails."""
     with tempfile.TemporaryDirectory() as folder:
-        out = Path(folder) / "callgrind.out"
-        command = ["valgrind", "--tool=callgrind", f"--callgrind-out-file={out}",
-                   "--collect-atstart=no", "--toggle-collect=ProcessEditorInput", str(program),
-                   f"--one-request={workload}"]
-        environment = dict(os.environ, LEXAMUND_SIMD=path)
-        result = subprocess.run(command, env=environment, capture_output=True, text=True)
-        found = re.search(r"^(?:summary|totals): *(\d+)", out.read_text(), re.M) \
-            if result.returncode == 0 and out.exists() else None
+        options = ["--collect-atstart=no", f"--toggle-collect={REQUEST_FUNCTION}"]
+        if not callgrind(program, workload, path, Path(folder), options):
+            return None
+        found = re.search(r"^(?:summary|totals): *(\d+)",
+                          (Path(folder) / "callgrind.out").read_text(), re.M)
         return int(found[1]) if found else None
 
 
-def measure(program, cases, jobs):
-    """Each (workload, path) case's instruction count, jobs at a time."""
+def request_reach(program, workload, path):
+    """The unmutated program's request of workload on the path: its instruction count (None
+    when it fails), counted as a mutant's is, and the seconds that took; and, from a second
+    run dumped as the request starts and as it ends, the addresses of the program's
+    instructions run inside the request and of those run outside it (setting up, ending)."""
+    started = time.monotonic()
+    found = {"count": request_instructions(program, workload, path), "inside": set(),
+             "outside": set()}
+    found["seconds"] = round(time.monotonic() - started, 2)
+    with tempfile.TemporaryDirectory() as folder:
+        options = [f"--dump-before={REQUEST_FUNCTION}", f"--dump-after={REQUEST_FUNCTION}",
+                   "--dump-instr=yes", "--dump-line=no", "--compress-strings=no",
+                   "--compress-pos=no"]
+        if not callgrind(program, workload, path, Path(folder), options):
+            found["count"] = None
+        for dump in Path(folder).glob("callgrind.out*"):
+            text = dump.read_text()
+            ends = ENDS_REQUEST.search(text) is not None  # from a request's start to its end
+            found["inside" if ends else "outside"] |= addresses_run(text, program)
+    return found
+
+
+def addresses_run(text, program):
+    """The addresses of the program's instructions that cost something in a callgrind dump
+    (written with --dump-instr=yes and --compress-pos=no). The row after a calls= row is the
+    call's inclusive cost at its call site, whose instruction has a row of its own."""
+    run, ours, after_call, name = set(), False, False, str(program.resolve())
+    for row in text.splitlines():
+        if row.startswith("ob="):
+            ours = row[3:] == name
+        elif ours and not after_call and row.startswith("0x"):
+            address, cost = row.split()[:2]
+            if cost != "0":
+                run.add(int(address, 16))
+        after_call = row.startswith("calls=")
+    return run
+
+
+def instruction_lines(program):
+    """For each instruction of the program (by address), the lines of the tree's files it
+    belongs to: the line of its code and, when that code was inlined, the line of each call
+    that inlined it; from objdump's disassembly with lines and inlines."""
+    listing = subprocess.run(["objdump", "-d", "-l", "--inlines", str(program)], check=True,
+                             capture_output=True, text=True).stdout
+    found, chains, chain = {}, {}, []
+    for row in listing.splitlines():
+        place = LOCATION.match(row) or INLINED_BY.match(row)
+        instruction = INSTRUCTION.match(row)
+        if place:
+            chain = chain if row.startswith("inlined by ") else []
+            if tree_file(place[1]):
+                chain.append((tree_file(place[1]), int(place[2])))
+        elif instruction:
+            lines = frozenset(chain)
+            found[int(instruction[1], 16)] = chains.setdefault(lines, lines)
+        elif row.endswith(">:"):  # a symbol: no line until a place is given
+            chain = []
+    return found
+
+
+def lines_of(addresses, lines):
+    """The lines of the tree the instructions at addresses belong to (lines: of each
+    instruction), as file to sorted line numbers."""
+    found = {}
+    for address in addresses:
+        for name, number in lines.get(address, ()):
+            found.setdefault(name, set()).add(number)
+    return {name: sorted(numbers) for name, numbers in found.items()}
+
+
+@functools.lru_cache(maxsize=None)
+def tree_file(name):
+    """The file's path relative to the root when it is in the tree, else None."""
+    path = Path(name)
+    return str(path.relative_to(ROOT)) if path.is_absolute() and path.is_relative_to(ROOT) else None
+
+
+def binary_hashes(program):
+    """The hash of the program's file, its line table included, and of its code and data
+    alone (no debug information, no build id), on which its instruction counts depend."""
+    with tempfile.TemporaryDirectory() as folder:
+        bare = Path(folder) / "bare"
+        subprocess.run(["objcopy", "--strip-debug", "--remove-section=.note.gnu.build-id",
+                        str(program), str(bare)], check=True)
+        return (hashlib.sha1(program.read_bytes()).hexdigest(),
+                hashlib.sha1(bare.read_bytes()).hexdigest())
+
+
+class TimeJournal:
+    """What the time check found, appended to a file as it comes, so that a run with --resume
+    takes it up: a benchmark's counts ("count": by the hash of its code, the workload and
+    the path), the unmutated benchmark's runs ("reach": by the hash of its whole file, whose
+    line table they read) and the code each mutant builds to ("build")."""
+
+    def __init__(self, path, resume):
+        self.path, self.found = path, {}
+        for row in path.read_text().splitlines() if resume and path.exists() else []:
+            try:
+                entry = json.loads(row)
+            except json.JSONDecodeError:  # the last line of a run killed while writing it
+                continue
+            self.found[(entry["kind"], json.dumps(entry["key"]))] = entry["value"]
+
+    def has(self, kind, key):
+        return (kind, json.dumps(key)) in self.found
+
+    def get(self, kind, key, default=None):
+        return self.found.get((kind, json.dumps(key)), default)
+
+    def put(self, kind, key, value):
+        self.found[(kind, json.dumps(key))] = value
+        with self.path.open("a") as journal:
+            journal.write(json.dumps({"kind": kind, "key": key, "value": value}) + "\n")
+
+
+@dataclass
+class Reach:
+    """Where the unmutated benchmark runs the tree's lines, in each (workload, path) case: the
+    request's instructions, the lines run inside and outside the request, and the seconds
+    the run took; the lines with code; and, when first asked, the lines compiled."""
+    bench: Build
+    program: Path
+    whole: str  # the hash of the program's file
+    code: str  # the hash of its code and data alone
+    counts: dict = field(default_factory=dict)
+    inside: dict = field(default_factory=dict)  # case to file to a set of lines
+    outside: dict = field(default_factory=dict)
+    seconds: dict = field(default_factory=dict)
+    coded: dict = field(default_factory=dict)  # file to the lines some instruction belongs to
+    compiled: dict = None
+
+    def compiled_lines(self):
+        if self.compiled is None:
+            self.compiled = {tree_file(name): lines
+                             for name, lines in native_lines(self.bench).items()}
+        return self.compiled
+
+
+def measure_reach(bench, program, workloads, journal, jobs):
+    """Where the unmutated benchmark runs each line, on every workload and every path (those
+    not measured too: an entry is placed by all of them); runs it where the journal does not
+    tell."""
+    whole, code = binary_hashes(program)
+    reach = Reach(bench, program, whole, code)
+    lines = instruction_lines(program)
+    reach.coded = {name: set(numbers) for name, numbers in lines_of(lines, lines).items()}
+    cases = [(workload, path) for path in SIMD_PATHS for workload in workloads]
+    run_unmutated([case for case in cases if not journal.has("reach", [whole, *case])],
+                  reach, lines, journal, jobs)
+    for case in cases:
+        runs = journal.get("reach", [whole, *case])
+        if runs["count"] is None:
+            sys.exit(f"mutate: the unmutated request of {case[0]} fails on {case[1]}")
+        reach.counts[case], reach.seconds[case] = runs["count"], runs["seconds"]
+        reach.inside[case] = {name: set(numbers) for name, numbers in runs["inside"].items()}
+        reach.outside[case] = {name: set(numbers) for name, numbers in runs["outside"].items()}
+        if not journal.has("count", [code, *case]):
+            journal.put("count", [code, *case], runs["count"])
+    return reach
+
+
+def run_unmutated(cases, reach, lines, journal, jobs):
+    """Runs the unmutated benchmark on the cases, jobs at a time, into the journal: the
+    count, the seconds, and the lines run inside and outside the request (lines: of each
+    instruction)."""
     with ThreadPoolExecutor(max_workers=jobs) as pool:
-        counts = pool.map(lambda case: request_instructions(program, *case), cases)
-        return dict(zip(cases, counts))
+        found = pool.map(lambda case: request_reach(reach.program, *case), cases)
+        for done, (case, runs) in enumerate(zip(cases, found), 1):
+            runs["inside"], runs["outside"] = (lines_of(runs[part], lines)
+                                               for part in ("inside", "outside"))
+            journal.put("reach", [reach.whole, *case], runs)
+            print(f"unmutated: {done}/{len(cases)} runs", file=sys.stderr, flush=True)
+
+
+SCOPE = re.compile(r'(\b(struct|union|enum|namespace|class)\b[^;{}()=]*|\bextern\s*"\s*")$')
+
+
+def function_lines(mutant):
+    """The lines of the outermost function body around the mutant (from its opening brace to
+    its closing one), or None for a mutant outside any: in a declaration, an initializer."""
+    text = (ROOT / mutant.path).read_text()
+    masked, _ = mask(text)
+    around = []
+    for k in range(mutant.start):
+        if masked[k] == "{":
+            around.append(k)
+        elif masked[k] == "}" and around:
+            around.pop()
+    for open_at in around:
+        if SCOPE.search(masked[:open_at].rstrip()):
+            continue  # a namespace's, a class's braces
+        if not is_block_brace(masked, open_at):
+            return None  # an initializer's
+        close_at = matching_paren(masked, open_at)
+        return set(range(text.count("\n", 0, open_at) + 1, text.count("\n", 0, close_at) + 2))
+    return None
+
+
+def reach_of(mutant, reach):
+    """The cases whose instructions the mutant can change, and how it reaches them. The
+    line table does not tie each instruction to its statement (the optimiser moves and
+    merges code), so a case counts as running the mutant when it runs code of the function
+    around it: "run", those cases; "set-up", every case, when a run runs that code outside its
+    request (every request may read what it leaves); "declaration", every case, for a
+    mutant outside any function, or in one with no code (the compiler evaluated it, or
+    nothing calls it); "unreached", none, when no request runs the function, or the
+    benchmark does not compile the mutant's lines."""
+    lines = set(range(mutant.line, mutant.line + mutant.before.count("\n") + 1))
+    compiled = bool(lines & reach.compiled_lines().get(mutant.path, set()))
+    body = function_lines(mutant)
+    if body is None:
+        return (list(reach.counts), "declaration") if compiled else ([], "unreached")
+
+    def runs(found):
+        return bool(body & found.get(mutant.path, set()))
+
+    if any(runs(found) for found in reach.outside.values()):
+        return list(reach.counts), "set-up"
+    ran = [case for case, found in reach.inside.items() if runs(found)]
+    if ran:
+        return ran, "run"
+    if compiled and not runs(reach.coded):
+        return list(reach.counts), "declaration"
+    return [], "unreached"
+
+
+def per_path(cases, value=lambda case: 1):
+    """The sum of value over the cases of each path, as "path sum, ..."; paths fastest first."""
+    sums = {path: sum(value(c) for c in cases if c[1] == path) for path in SIMD_PATHS}
+    return ", ".join(f"{path} {sums[path]:.0f}" for path in SIMD_PATHS
+                     if any(c[1] == path for c in cases))
+
+
+def where(cases, how):
+    """The cases that run an entry's code, counted per path, and how when not run outright."""
+    if how == "unreached":
+        return "none"
+    return per_path(cases) + ("" if how == "run" else f" ({how})")
+
+
+def reach_verdict(cases, how, reason, paths):
+    """The verdict of an entry that is not measured, or None when it is: no request runs its
+    code, its reason says so wrongly, or only paths not asked for run it."""
+    said = UNREACHED in reason.lower()
+    if how == "unreached":
+        return (f"ok, its reason says {UNREACHED} it" if said else
+                "FAIL: no request runs its code: add a workload that does, or say in its "
+                f'reason why "{UNREACHED}" it')
+    if said:
+        return f'FAIL: its reason says "{UNREACHED}" it, yet {len(cases)} cases run it'
+    if not any(case[1] in paths for case in cases):
+        return "not measured: only other paths run it"
+    return None
+
+
+@dataclass
+class TimeCheck:
+    """What measuring an entry takes: the benchmark's tree and program, where the unmutated
+    program runs each line, the journal and the arguments."""
+    bench: Build
+    program: Path
+    reach: Reach
+    journal: TimeJournal
+    arguments: argparse.Namespace
+
+
+def mutant_counts(mutant, cases, check):
+    """The counts of cases with the mutant built into the benchmark (None when it does not
+    build), and the runs made, with their seconds, per path. What the journal holds is not
+    run again: nor is a mutant whose code is the unmutated code's or an earlier mutant's."""
+    source = hashlib.sha1((ROOT / mutant.path).read_bytes()).hexdigest()
+    key = [check.reach.whole, mutant.path, source, mutant.start, mutant.end, mutant.replacement]
+    code = check.journal.get("build", key, MISSING)
+    if code is MISSING or (code is not None and not all(
+            check.journal.has("count", [code, *case]) for case in cases)):
+        built = build_mutant(mutant, check.bench, check.arguments.jobs, BENCH_TARGET)
+        code = binary_hashes(check.program)[1] if built else None
+        check.journal.put("build", key, code)
+    if code is None:
+        return None, "-"
+    missing = [case for case in cases if not check.journal.has("count", [code, *case])]
+    made = count_cases(check.program, code, missing, check)
+    counts = {case: check.journal.get("count", [code, *case]) for case in cases}
+    return counts, made or ("0, the unmutated code" if code == check.reach.code else "0, known")
+
+
+def count_cases(program, code, cases, check):
+    """Counts the cases on the program (whose code hashes to code) into the journal, a path at
+    a time; the runs made and their seconds, per path."""
+    made = []
+    for path in SIMD_PATHS:
+        chosen = [case for case in cases if case[1] == path]
+        started = time.monotonic()
+        with ThreadPoolExecutor(max_workers=check.arguments.jobs) as pool:
+            counts = pool.map(lambda case: request_instructions(program, *case), chosen)
+            for case, count in zip(chosen, counts):
+                check.journal.put("count", [code, *case], count)
+        if chosen:
+            made.append(f"{path} {len(chosen)} in {time.monotonic() - started:.0f} s")
+    return ", ".join(made)
+
+
+def time_row(mutant, reason, check):
+    """One entry's row: the entry, the cases that run its code, the runs made, the worst case
+    and its change, the seconds taken and the verdict."""
+    started = time.monotonic()
+    entry = f"{mutant.path}:{mutant.line} [{mutant.operator}]"
+    cases, how = reach_of(mutant, check.reach)
+    verdict = reach_verdict(cases, how, reason, check.arguments.paths)
+    if verdict:
+        return entry, where(cases, how), "-", "-", "-", "0", verdict
+    chosen = [case for case in cases if case[1] in check.arguments.paths]
+    counts, made = mutant_counts(mutant, chosen, check)
+    seconds = f"{time.monotonic() - started:.0f}"
+    if counts is None:
+        return entry, where(cases, how), made, "-", "-", seconds, "FAIL: does not build"
+    worst, change = worst_change(check.reach.counts, counts)
+    shown = "-" if change is None else f"{change:+.2f}"
+    return (entry, where(cases, how), made, f"{worst[0]}/{worst[1]}", shown, seconds,
+            time_verdict(change, reason))
+
+
+def plan_row(mutant, reason, check):
+    """One entry's row without measuring it: the entry, the cases that run its code, the
+    seconds the unmutated program's runs of those on the asked paths took, and its verdict
+    when it is not measured."""
+    entry = f"{mutant.path}:{mutant.line} [{mutant.operator}]"
+    cases, how = reach_of(mutant, check.reach)
+    chosen = [case for case in cases if case[1] in check.arguments.paths]
+    seconds = per_path(chosen, lambda case: check.reach.seconds[case])
+    verdict = reach_verdict(cases, how, reason, check.arguments.paths) or "to measure"
+    return entry, where(cases, how), seconds or "-", verdict
 
 
 def worst_change(base, counts):
@@ -877,10 +1226,28 @@ def time_verdict(change, reason):
     return "FAIL: more than 1 %, and the reason states no such figure"
 
 
-def check_time(listed, arguments):
-    """Builds each listed mutant of engine/ into the request benchmark and sets its
-    instruction counts against the unmutated code's; prints a table and returns the number
-    of entries that fail."""
+def time_targets(listed, arguments):
+    """Each listed entry of engine/ (of --files, and of --mutants) with each mutant it
+    matches, as (mutant, key, reason), the mutant None for an entry no mutant matches; in
+    the files' order, so that consecutive builds recompile the same file."""
+    entries = {key: reason for key, reason in listed.items()
+               if key[0].startswith("engine/") and wanted(key[0], arguments.files)}
+    if arguments.mutants:
+        named = read_equivalents(Path(arguments.mutants), need_reason=False)
+        entries = {key: reason for key, reason in entries.items() if key in named}
+    made = {}
+    for path in sorted({key[0] for key in entries}):
+        for mutant in mutants_of(path):
+            made.setdefault(mutant.key(), []).append(mutant)
+    found = [(mutant, key, reason) for key, reason in entries.items()
+             for mutant in made.get(key, [])]
+    lost = [(None, key, reason) for key, reason in entries.items() if key not in made]
+    return lost + sorted(found, key=lambda target: (target[0].path, target[0].start))
+
+
+def prepare_time_check(arguments):
+    """Builds the unmutated benchmark (with -g, which leaves the code alone and gives
+    callgrind the line table) and runs it on every case, or takes the journal's runs."""
     bench = Build("bench", ROOT / "build" / "mutate-bench")
     restore_leftovers(bench)
     configure(bench)
@@ -889,42 +1256,68 @@ def check_time(listed, arguments):
     program = bench.path / "bench" / BENCH_TARGET
     workloads = subprocess.run([str(program), "--list"], check=True, capture_output=True,
                                text=True).stdout.split()
-    cases = [(workload, path) for path in arguments.paths for workload in workloads]
-    base = measure(program, cases, arguments.jobs)
-    entries = [(key, reason) for key, reason in listed.items()
-               if key[0].startswith("engine/") and wanted(key[0], arguments.files)]
-    made = {m.key(): m for path in sorted({key[0] for key, _ in entries})
-            for m in mutants_of(path)}
-    rows = []
+    journal = TimeJournal(bench.path / TIME_JOURNAL, arguments.resume)
+    reach = measure_reach(bench, program, workloads, journal, arguments.jobs)
+    return TimeCheck(bench, program, reach, journal, arguments)
+
+
+def check_time(listed, arguments):
+    """Builds each listed mutant of engine/ into the request benchmark and sets its counts
+    against the unmutated code's, on the cases that run its code (with --list, only says
+    where that is); prints a table and returns the number of entries that fail."""
+    started = time.monotonic()
+    check = prepare_time_check(arguments)
+    head = PLAN_HEAD if arguments.list else TIME_HEAD
+    targets, rows = time_targets(listed, arguments), []
     try:
-        for key, reason in entries:
-            rows.append(time_row(key, reason, made.get(key), bench, program, base, arguments))
+        for mutant, key, reason in targets:
+            if mutant is None:
+                rows.append((f"{key[0]} ({key[1][:40]})", *["-"] * (len(head) - 2),
+                             "FAIL: no longer made"))
+            else:
+                rows.append((plan_row if arguments.list else time_row)(mutant, reason, check))
             print("  ".join(rows[-1]), file=sys.stderr, flush=True)
     finally:
-        build_tree(bench, arguments.jobs, BENCH_TARGET)  # leave the benchmark unmutated
-    print_time_table(rows, len(workloads), arguments.paths)
+        build_tree(check.bench, arguments.jobs, BENCH_TARGET)  # leave it unmutated
+    entries = len({key for _, key, _ in targets})
+    print_time_table(rows, entries, check, time.monotonic() - started)
+    if arguments.list:
+        print(f"Measuring them takes about a build each and, at one job, the seconds of the "
+              f"unmutated runs of their cases: {plan_seconds(targets, check)}.")
     return sum(row[-1].startswith("FAIL") for row in rows)
 
 
-def time_row(key, reason, mutant, bench, program, base, arguments):
-    """One entry's row: the entry, its worst case, the change and the verdict."""
-    if mutant is None:
-        return (f"{key[0]} ({key[1][:40]})", "-", "-", "FAIL: no longer made")
-    entry = f"{mutant.path}:{mutant.line} [{mutant.operator}]"
-    if not build_mutant(mutant, bench, arguments.jobs, BENCH_TARGET):
-        return entry, "-", "-", "FAIL: does not build"
-    worst, change = worst_change(base, measure(program, list(base), arguments.jobs))
-    shown = "-" if change is None else f"{change:+.2f}"
-    return entry, f"{worst[0]}/{worst[1]}", shown, time_verdict(change, reason)
+def plan_seconds(targets, check):
+    """The seconds the unmutated runs of the cases of every entry to measure took, per path."""
+    cases = []
+    for mutant, key, reason in targets:
+        found, how = reach_of(mutant, check.reach) if mutant else ([], "unreached")
+        if mutant and reach_verdict(found, how, reason, check.arguments.paths) is None:
+            cases += [case for case in found if case[1] in check.arguments.paths]
+    return per_path(cases, lambda case: check.reach.seconds[case]) or "none"
 
 
-def print_time_table(rows, workloads, paths):
-    head = ("entry", "worst workload/path", "change %", "verdict")
-    widths = [max(len(str(row[k])) for row in [head, *rows]) for k in range(4)]
+TIME_HEAD = ("entry", "cases that run it", "runs made", "worst workload/path", "change %", "s",
+             "verdict")
+PLAN_HEAD = ("entry", "cases that run it", "seconds of their unmutated runs", "verdict")
+
+
+def print_time_table(rows, entries, check, seconds):
+    """The table of the entries' mutants, with a line on what was counted and how long it
+    took."""
+    arguments = check.arguments
+    head = PLAN_HEAD if arguments.list else TIME_HEAD
+    widths = [max(len(str(row[k])) for row in [head, *rows]) for k in range(len(head))]
+    workloads = len({case[0] for case in check.reach.counts})
+    what = ("where each listed mutant's code runs" if arguments.list else
+            "each listed mutant against the unmutated code, where its code runs")
     print(f"\nInstructions of one request, {workloads} workloads on the paths "
-          f"{', '.join(paths)}, each listed mutant against the unmutated code:\n")
+          f"{', '.join(arguments.paths)}: {what}.\n")
     for row in [head, *rows]:
         print("  ".join(f"{cell:<{width}}" for cell, width in zip(row, widths)).rstrip())
+    failed = sum(row[-1].startswith("FAIL") for row in rows)
+    print(f"\n{len(rows)} mutants of {entries} entries, {failed} failing, in "
+          f"{seconds / 60:.1f} minutes.")
 
 
 def block_of(mutant):
@@ -1162,19 +1555,24 @@ def parse_arguments():
                              "entries whose line moved, entries whose mutant does not build")
     parser.add_argument("--check-time", action="store_true",
                         help="count a request's instructions with each listed mutant of engine/ "
-                             "(those of --files) against the unmutated code's")
+                             "(those of --files) against the unmutated code's, where its code "
+                             "runs")
     parser.add_argument("--paths", nargs="+", choices=SIMD_PATHS, default=list(SIMD_PATHS),
                         help="the line-search paths --check-time counts (default all)")
-    parser.add_argument("--list", action="store_true", help="list the mutants, run nothing")
+    parser.add_argument("--list", action="store_true",
+                        help="list the mutants, run nothing; with --check-time, where each "
+                             "entry's code runs, without building it")
     parser.add_argument("--mutants", metavar="FILE",
-                        help="only the mutants FILE lists, as the survivors are printed")
+                        help="only the mutants FILE lists, as the survivors are printed "
+                             "(with --check-time, only the entries it lists)")
     parser.add_argument("--native-only", action="store_true",
                         help="leave out the mutants only the Windows build compiles")
     parser.add_argument("--jobs", type=int, default=2, help="build jobs (default 2)")
     parser.add_argument("--timeout-factor", type=float, default=5.0, metavar="F",
                         help="a test program hangs after F times its usual time (at least 10 s)")
     parser.add_argument("--resume", action="store_true",
-                        help="take the outcomes an earlier run of the same tree recorded")
+                        help="take the outcomes an earlier run of the same tree recorded "
+                             "(with --check-time, the counts it recorded)")
     parser.add_argument("--verbose", action="store_true",
                         help="also print the mutants that compile to the same object code")
     return parser.parse_args()
