@@ -318,15 +318,12 @@ struct Sse2Lanes {
         return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(a.low, b.low))) |
                static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(a.high, b.high))) << 16;
     }
-    // Bit k: byte k equals the byte of b or of c; in exact, bit k: it equals b's.
-    LEXAMUND_SSE2 static std::uint32_t EqualEither(Block a, Block b, Block c,
-                                                   std::uint32_t& exact) {
-        const __m128i lowB = _mm_cmpeq_epi8(a.low, b.low);
-        const __m128i highB = _mm_cmpeq_epi8(a.high, b.high);
-        exact = static_cast<std::uint32_t>(_mm_movemask_epi8(lowB)) |
-                static_cast<std::uint32_t>(_mm_movemask_epi8(highB)) << 16;
-        const __m128i low = _mm_or_si128(lowB, _mm_cmpeq_epi8(a.low, c.low));
-        const __m128i high = _mm_or_si128(highB, _mm_cmpeq_epi8(a.high, c.high));
+    // Bit k: byte k equals the byte of b or of c.
+    LEXAMUND_SSE2 static std::uint32_t EqualEither(Block a, Block b, Block c) {
+        const __m128i low =
+            _mm_or_si128(_mm_cmpeq_epi8(a.low, b.low), _mm_cmpeq_epi8(a.low, c.low));
+        const __m128i high =
+            _mm_or_si128(_mm_cmpeq_epi8(a.high, b.high), _mm_cmpeq_epi8(a.high, c.high));
         return static_cast<std::uint32_t>(_mm_movemask_epi8(low)) |
                static_cast<std::uint32_t>(_mm_movemask_epi8(high)) << 16;
     }
@@ -356,12 +353,9 @@ struct Avx2Lanes {
     LEXAMUND_AVX2 static std::uint32_t Equal(Block a, Block b) {
         return static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(a, b)));
     }
-    LEXAMUND_AVX2 static std::uint32_t EqualEither(Block a, Block b, Block c,
-                                                   std::uint32_t& exact) {
-        const __m256i typed = _mm256_cmpeq_epi8(a, b);
-        exact = static_cast<std::uint32_t>(_mm256_movemask_epi8(typed));
-        return static_cast<std::uint32_t>(
-            _mm256_movemask_epi8(_mm256_or_si256(typed, _mm256_cmpeq_epi8(a, c))));
+    LEXAMUND_AVX2 static std::uint32_t EqualEither(Block a, Block b, Block c) {
+        return static_cast<std::uint32_t>(_mm256_movemask_epi8(
+            _mm256_or_si256(_mm256_cmpeq_epi8(a, b), _mm256_cmpeq_epi8(a, c))));
     }
     LEXAMUND_AVX2 static std::uint32_t Zeros(Block a) { return Equal(a, Splat(0)); }
     LEXAMUND_AVX2 static bool AnyZero(Block a) { return Zeros(a) != 0; }
