@@ -147,11 +147,10 @@ inline bool OfferTakenWord(const LineSearch& search, PaddedWord& word, std::size
 
 // Takes the rest of a word whose first end bytes (31 or more) are in word: its word bytes
 // up to room, cut to kMaxWordLength, as they are. Returns false once the list is full.
-template <bool kNumbers>
 __attribute__((noinline)) bool TakeLongRest(const LineSearch& search, PaddedWord& word,
                                             const unsigned char* start, std::size_t end,
                                             std::size_t room) {
-    const std::array<std::uint8_t, 256>& taken = kNumbers ? kTakenTableOn : kTakenTableOff;
+    const std::uint8_t* taken = TakenTable(search.numbers);
     if (room > static_cast<std::size_t>(kMaxWordLength)) room = kMaxWordLength;
     for (; end < room && taken[start[end]] != 0; ++end)
         word.bytes[end] = start[end];
@@ -173,7 +172,6 @@ std::size_t TakeRestInCase(PaddedWord& word, const unsigned char* start, std::si
 // Takes the word at start, which differs from the typed prefix, when each byte that differs
 // is the typed one's other case and the word is longer: its text is the typed prefix and the
 // rest in the case the case rule asks for. Returns false once the list is full.
-template <bool kNumbers>
 __attribute__((noinline)) bool TakeWordInCase(const LineSearch& search, const unsigned char* start,
                                               std::size_t room) {
     PaddedWord word;
@@ -189,7 +187,7 @@ __attribute__((noinline)) bool TakeWordInCase(const LineSearch& search, const un
     }
     if (room > static_cast<std::size_t>(kMaxWordLength)) room = kMaxWordLength;
     const RestCase rest = ChooseRestCase((rule & kRestSmall) != 0, (rule & kRestCapital) != 0);
-    end = TakeRestInCase(word, start, end, room, TakenTable(kNumbers), rest);
+    end = TakeRestInCase(word, start, end, room, TakenTable(search.numbers), rest);
     return end == search.length || OfferTakenWord(search, word, end);
 }
 
@@ -206,7 +204,7 @@ bool TakeWordAt(const LineSearch& search, const unsigned char* start, std::size_
     std::size_t end = 0;
     for (; end < search.length; ++end) { // the prefix, whose bytes are all word bytes
         if (start[end] != search.prefix[end]) {
-            return !kFold || TakeWordInCase<kNumbers>(search, start, room);
+            return !kFold || TakeWordInCase(search, start, room);
         }
         word.bytes[end] = search.prefix[end];
     }
@@ -217,7 +215,7 @@ bool TakeWordAt(const LineSearch& search, const unsigned char* start, std::size_
     for (;; ++end) {
         if (end >= shortRoom) {
             if (room > shortRoom && taken[start[end]] != 0) {
-                return TakeLongRest<kNumbers>(search, word, start, end, room);
+                return TakeLongRest(search, word, start, end, room);
             }
             break;
         }
@@ -227,11 +225,19 @@ bool TakeWordAt(const LineSearch& search, const unsigned char* start, std::size_
     return end == search.length || OfferShortWord(search, word);
 }
 
-// TakeWordAt out of line, for a vector path's word of 32 bytes or more (bounded by the
-// line's terminator).
-template <bool kNumbers, bool kFold>
+// TakeWordAt for a vector path's word of 32 bytes or more, under any settings (the line's
+// terminator bounds it).
 __attribute__((noinline)) bool TakeLongWord(const LineSearch& search, const unsigned char* start) {
-    return TakeWordAt<kNumbers, kFold>(search, start, kMaxWordLength);
+    PaddedWord word;
+    std::memset(word.bytes, 0, kShortPaddedSize);
+    std::size_t end = 0;
+    for (; end < search.length; ++end) {
+        if (start[end] != search.prefix[end]) {
+            return !search.foldCase || TakeWordInCase(search, start, kMaxWordLength);
+        }
+        word.bytes[end] = search.prefix[end];
+    }
+    return TakeLongRest(search, word, start, end, kMaxWordLength);
 }
 
 // One byte at a time: a byte equal to the prefix's first (under kFold, either of its cases:
