@@ -7,7 +7,9 @@ The shipped DLL is the build copy stripped, so its code must be byte for byte th
 copy's; the build copy's symbols then name every function. Outside the functions that the
 processor check guards, no instruction may go beyond the Pentium Pro: no MMX, SSE or AVX
 register, and none of the later instructions listed below. The guarded functions are the
-SSE2 and AVX2 line searches and every function that only they call; ReadXcr0 may read XCR0
+SSE2 and AVX2 line searches, the searches compiled for each setting in their namespaces
+(reached only through their own path tables, which only a path the processor check chose
+reads), and every function that only they call; ReadXcr0 may read XCR0
 (xgetbv), which the processor's report asks for only once cpuid has said the system enabled it.
 
 The linker keeps the constructor and destructor lists in the code section too. The DLL runs
@@ -17,7 +19,7 @@ import re
 import subprocess
 import sys
 
-GUARDED_ROOTS = ("SearchLineSse2", "SearchLineAvx2")
+GUARDED_ROOTS = ("SearchLineSse2", "SearchLineAvx2", "_GLOBAL__N_14sse2", "_GLOBAL__N_14avx2")
 ALLOWED_IN = {"ReadXcr0": {"xgetbv"}}
 VECTOR_REGISTER = re.compile(r"%(?:[xyz]mm\d+|mm\d|k[0-7])\b")
 LATER_INSTRUCTIONS = {
