@@ -29,14 +29,18 @@ bool OfferLongCandidate(const PaddedWord& word) {
 
 bool AppendCandidate(const PaddedWord& word, IndexSlot& slot, std::uint32_t hash) {
     if (CandidateListFull()) return false;
-    const std::size_t wordSize = IsLongWord(word.bytes) ? sizeof word.bytes : kShortPaddedSize;
-    auto* node =
-        static_cast<CandidateNode*>(gPlatform.allocate(offsetof(CandidateNode, word) + wordSize));
+    const bool isLong = IsLongWord(word.bytes);
+    auto* node = static_cast<CandidateNode*>(gPlatform.allocate(
+        offsetof(CandidateNode, word) + (isLong ? sizeof word.bytes : kShortPaddedSize)));
     if (node == nullptr) {
         BeepTwice(kBeepHand);
         return true;
     }
-    std::memcpy(node->word, word.bytes, wordSize);
+    if (isLong) { // sizes the compiler sees, so that the copies are a few stores
+        std::memcpy(node->word, word.bytes, sizeof word.bytes);
+    } else {
+        std::memcpy(node->word, word.bytes, kShortPaddedSize);
+    }
     node->nextNode = nullptr;
     if (CandidateList == nullptr) {
         CandidateList = node;

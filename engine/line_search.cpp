@@ -97,8 +97,12 @@ bool ListOrHold(const LineSearch& search, const PaddedWord& word, IndexSlot& slo
                 std::uint32_t hash) {
     if (!search.nearestFirst) return AppendCandidate(word, slot, hash);
     if (gLineWords.count == kMaxLineWords) return true; // only on lines longer than a copy
-    const std::size_t size = IsLongWord(word.bytes) ? sizeof word.bytes : kShortPaddedSize;
-    std::memcpy(gLineWords.words[gLineWords.count++].bytes, word.bytes, size);
+    unsigned char* held = gLineWords.words[gLineWords.count++].bytes;
+    if (IsLongWord(word.bytes)) {
+        std::memcpy(held, word.bytes, sizeof word.bytes);
+    } else {
+        std::memcpy(held, word.bytes, kShortPaddedSize);
+    }
     return true;
 }
 
