@@ -329,6 +329,7 @@ TEST_F(Harvest, NothingIsKeptFromTheRequestBefore) {
 const std::string kPri = "\xAF\xE0\xA8";
 const std::string kPrivetCapitals = "\x8F\x90\x88\x82\x85\x92";
 const std::string kPrivet = "\xAF\xE0\xA8\xA2\xA5\xE2";
+const std::string kA32(32, 'a');
 
 // Each row: the options, the lines (the cursor at the end of the last, after the prefix) and
 // the words offered, in order.
@@ -361,6 +362,8 @@ TEST_F(Harvest, IgnoreCaseAndNearestFirstChangeTheWordsAndTheirOrder) {
          {"abcdefghijklmnopqrSt abcdefghijklmnopqrXy", "abcdefghijklmnopQR"},
          "abcdefghijklmnopQR",
          {"abcdefghijklmnopQRSt", "abcdefghijklmnopQRXy"}},
+        // A small letter typed past the 32nd byte still makes the rest small.
+        {{.ignoreCase = 1}, {kA32 + "BCD", kA32 + "b"}, kA32 + "b", {kA32 + "bcd"}},
         // Texts that collapse into one are offered once, at their first place.
         {{.ignoreCase = 1}, {"STRING String strong", "str"}, "str", {"string", "strong"}},
         // Numbers still decides the word starts.
