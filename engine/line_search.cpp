@@ -232,8 +232,7 @@ bool TakeWordAt(const LineSearch& search, const unsigned char* start, std::size_
 // TakeWordAt for a vector path's word of 32 bytes or more, under any settings (the line's
 // terminator bounds it).
 __attribute__((noinline)) bool TakeLongWord(const LineSearch& search, const unsigned char* start) {
-    PaddedWord word;
-    std::memset(word.bytes, 0, kShortPaddedSize);
+    PaddedWord word; // its 32 bytes or more are all written, and OfferLongWord zeroes the rest
     std::size_t end = 0;
     for (; end < search.length; ++end) {
         if (start[end] != search.prefix[end]) {
