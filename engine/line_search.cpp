@@ -156,9 +156,12 @@ __attribute__((noinline)) bool TakeLongRest(const LineSearch& search, PaddedWord
                                             std::size_t room) {
     const std::uint8_t* taken = TakenTable(search.numbers);
     if (room > static_cast<std::size_t>(kMaxWordLength)) room = kMaxWordLength;
-    for (; end < room && taken[start[end]] != 0; ++end)
-        word.bytes[end] = start[end];
-    return end == search.length || OfferTakenWord(search, word, end);
+    std::size_t stop = end; // found first and copied after: byte stores would alias the table
+    while (stop < room && taken[start[stop]] != 0)
+        ++stop;
+    std::memcpy(word.bytes + end, start + end, stop - end);
+    // Not longer than the prefix: only a prefix of 63 bytes or more, which no word can follow.
+    return stop <= search.length || OfferTakenWord(search, word, stop);
 }
 
 // Copies the word bytes from word.bytes[end] on, up to room, in the case rest asks for;
@@ -229,19 +232,17 @@ bool TakeWordAt(const LineSearch& search, const unsigned char* start, std::size_
     return end == search.length || OfferShortWord(search, word);
 }
 
-// TakeWordAt for a vector path's word of 32 bytes or more, under any settings (the line's
-// terminator bounds it).
+// TakeWordAt for a vector path's word whose first 32 bytes are word bytes, under any
+// settings (the line's terminator bounds it).
 __attribute__((noinline)) bool TakeLongWord(const LineSearch& search, const unsigned char* start) {
-    PaddedWord word;
-    std::memset(word.bytes, 0, kShortPaddedSize);
-    std::size_t end = 0;
-    for (; end < search.length; ++end) {
-        if (start[end] != search.prefix[end]) {
+    for (std::size_t k = 0; k < search.length; ++k) {
+        if (start[k] != search.prefix[k]) {
             return !search.foldCase || TakeWordInCase(search, start, kMaxWordLength);
         }
-        word.bytes[end] = search.prefix[end];
     }
-    return TakeLongRest(search, word, start, end, kMaxWordLength);
+    PaddedWord word;
+    std::memcpy(word.bytes, start, kShortPaddedSize); // all word bytes, the typed prefix first
+    return TakeLongRest(search, word, start, kShortPaddedSize, kMaxWordLength);
 }
 
 // One byte at a time: a byte equal to the prefix's first (under kFold, either of its cases:
