@@ -200,11 +200,11 @@ __attribute__((noinline)) bool TakeWordInCase(const LineSearch& search, const un
 
 // Takes the word at start when it starts with the prefix (in either case under kFold) and
 // is longer: the run of word bytes there, at most room, cut to kMaxWordLength, given the
-// typed prefix and the rest in the case the case rule asks for. Any length: the plain path
-// takes every word so, the vector paths those of 32 bytes and more. Returns false once the
-// list is full.
-template <bool kNumbers, bool kFold>
-bool TakeWordAt(const LineSearch& search, const unsigned char* start, std::size_t room) {
+// typed prefix and the rest in the case the case rule asks for; taken is the Numbers
+// setting's table. The plain path takes every word so. Returns false once the list is full.
+template <bool kFold>
+bool TakeWordAt(const LineSearch& search, const unsigned char* start, std::size_t room,
+                const std::uint8_t* taken) {
     if (room <= search.length) return true;
     PaddedWord word;
     std::memset(word.bytes, 0, kShortPaddedSize);
@@ -215,7 +215,6 @@ bool TakeWordAt(const LineSearch& search, const unsigned char* start, std::size_
         }
         word.bytes[end] = search.prefix[end];
     }
-    const std::array<std::uint8_t, 256>& taken = kNumbers ? kTakenTableOn : kTakenTableOff;
     // A short word ends within its first 31 bytes; a run that fills them goes on as a long
     // one, so that a short word pays nothing for the long ones.
     const std::size_t shortRoom = room < kMaxShortWordLength ? room : kMaxShortWordLength;
@@ -247,17 +246,18 @@ __attribute__((noinline)) bool TakeLongWord(const LineSearch& search, const unsi
 
 // One byte at a time: a byte equal to the prefix's first (under kFold, either of its cases:
 // LineSearch::firstBytes) after a byte that is no word character (or at the line's start) is
-// a word start.
-template <bool kNumbers, bool kFold>
-void ScanPlain(const LineSearch& search, const unsigned char* text, std::size_t length) {
-    const std::uint8_t* word = kNumbers ? kWordTableOn.data() : kWordTableOff.data();
+// a word start. word and taken are the Numbers setting's tables.
+template <bool kFold>
+__attribute__((noinline)) void ScanPlain(const LineSearch& search, const unsigned char* text,
+                                         std::size_t length, const std::uint8_t* word,
+                                         const std::uint8_t* taken) {
     const unsigned char first = search.prefix[0];
     std::uint8_t before = 0;
     for (std::size_t at = 0; at < length; ++at) {
         const unsigned char byte = text[at];
         if (byte == 0) return;
         if ((kFold ? search.firstBytes[byte] != 0 : byte == first) && before == 0 &&
-            !TakeWordAt<kNumbers, kFold>(search, text + at, length - at)) {
+            !TakeWordAt<kFold>(search, text + at, length - at, taken)) {
             return;
         }
         before = word[byte];
@@ -266,9 +266,8 @@ void ScanPlain(const LineSearch& search, const unsigned char* text, std::size_t 
 
 // The plain search for one set of settings.
 template <bool kNumbers, bool kFold>
-__attribute__((noinline)) void SearchPlainWith(const LineSearch& search, const unsigned char* text,
-                                               std::size_t length) {
-    ScanPlain<kNumbers, kFold>(search, text, length);
+void SearchPlainWith(const LineSearch& search, const unsigned char* text, std::size_t length) {
+    ScanPlain<kFold>(search, text, length, WordCharTable(kNumbers), TakenTable(kNumbers));
 }
 
 // A search under NearestFirst: the line's words are held back, then offered right to left.
