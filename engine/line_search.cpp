@@ -233,7 +233,7 @@ bool TakeWordAt(const LineSearch& search, const unsigned char* start, std::size_
 
 // TakeWordAt for a vector path's word whose first 32 bytes are word bytes, under any
 // settings (the line's terminator bounds it).
-__attribute__((noinline)) bool TakeLongWord(const LineSearch& search, const unsigned char* start) {
+__attribute__((noinline, cold)) bool TakeLongWord(const LineSearch& search, const unsigned char* start) {
     for (std::size_t k = 0; k < search.length; ++k) {
         if (start[k] != search.prefix[k]) {
             return !search.foldCase || TakeWordInCase(search, start, kMaxWordLength);
