@@ -9,6 +9,7 @@
 // model stops scanning once a whole period has added nothing.
 #include "engine/engine.h"
 #include "fuzz/fuzz_input.h"
+#include "platform/memory_registry.h"
 #include "platform/platform.h"
 #include "testhost/plugin_loader.h"
 #include "tests/support/harvest_model.h"
@@ -54,6 +55,13 @@ void Release(void* block) {
     std::free(block);
 }
 
+// The settings key is never there: the request reads the options from the input, and the
+// store has a target of its own, so start-up need not search the registry model.
+std::int32_t NoSettingsKey(RegKey, const char*, std::uint32_t, std::uint32_t, RegKey* result) {
+    *result = 0;
+    return kErrorFileNotFound;
+}
+
 // ---- The document ----
 
 // Line n's text is texts[n % period], or one of the long lines near the cursor; lines
@@ -78,6 +86,8 @@ struct Document {
 // The period: the input's lines. A repeated one fills kRepeatedLines lines.
 Document Periodic(const std::string& text, bool repeated) {
     Document doc;
+    doc.texts.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 2 +
+                      kLongLinesNearCursor);
     for (std::size_t start = 0;;) {
         const std::size_t end = text.find('\n', start);
         doc.texts.push_back(text.substr(start, end == std::string::npos ? end : end - start));
@@ -97,11 +107,11 @@ void AddLongLines(Document& doc, std::int64_t cursor, std::uint8_t mask, std::si
         const std::int64_t n = cursor - k;
         if ((mask >> k & 1) == 0 || n < 0 || n >= doc.count) continue;
         std::string line = doc.Text(n);
+        line.reserve(length);
         while (!line.empty() && line.size() < length)
-            line += line;
-        if (line.size() > length) line.resize(length);
+            line.append(line, 0, length - line.size());
         doc.longLines.emplace_back(n, doc.texts.size() - 1);
-        doc.texts.insert(doc.texts.end() - 1, line);
+        doc.texts.insert(doc.texts.end() - 1, std::move(line));
     }
 }
 
@@ -111,6 +121,11 @@ void AddLongLines(Document& doc, std::int64_t cursor, std::uint8_t mask, std::si
 class ServedLines {
   public:
     explicit ServedLines(const Document& doc) : doc_(doc) {
+        std::size_t size = 0;
+        for (const std::string& text : doc.texts)
+            size += (text.size() + 1 + 7) / 8 * 8;
+        block_.reserve(size);
+        offsets_.reserve(doc.texts.size());
         for (const std::string& text : doc.texts) {
             offsets_.push_back(block_.size());
             block_.insert(block_.end(), text.begin(), text.end());
@@ -407,10 +422,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     host.plugin = LinkedPlugin();
     StartupRecord startup = host.MakeStartupRecord();
     startup.editorCommand = &CheckedEditorCommand;
-    host.plugin.setStartupInfo(&startup);
+    gPlatform.regOpenKeyEx = NoSettingsKey;
     gPlatform.messageBeep = &TestHost::RecordBeep;
     gPlatform.allocate = Allocate;
     gPlatform.release = Release;
+    host.plugin.setStartupInfo(&startup);
     gHeap = {};
     gLog = {};
     const Case c = ReadCase(in, host);
