@@ -34,8 +34,8 @@ struct ModelList {
     int failedBeeps = 0;
 
     void Add(const std::string& word) {
-        if (listed.count(word) != 0) return;
         if (words.size() >= 150) return;
+        if (listed.count(word) != 0) return;
         if (++allocations == failAt) {
             failedBeeps += 2;
             return;
