@@ -1,5 +1,5 @@
 // Fuzzes the word rules and the search of one line against a plain model of both: random
-// line bytes, a random prefix (up to a full 32-byte buffer), Numbers on or off.
+// line bytes, a random prefix (up to a full buffer), Numbers on or off.
 #include "engine/engine.h"
 #include "fuzz/fuzz_input.h"
 #include "tests/support/harvest_model.h"
@@ -19,13 +19,12 @@ void CheckWordRules(bool numbers) {
         FUZZ_CHECK(IsWordChar(b) ==
                    (ModelWordChar(static_cast<unsigned char>(b), numbers) ? 1 : 0));
         FUZZ_CHECK(IsWordChar(b + 0x100) == IsWordChar(b));
-        FUZZ_CHECK(
-            IsExtractionChar(b) ==
-            (ModelExtractionChar(static_cast<unsigned char>(b), gSettings.numbers != 0) ? 1 : 0));
+        FUZZ_CHECK(IsExtractionChar(b) ==
+                   (ModelExtractionChar(static_cast<unsigned char>(b), numbers) ? 1 : 0));
     }
 }
 
-// The prefix is the run of word characters ending at the column, at most 32 bytes of it.
+// The prefix is the run of word characters ending at the column, at most a full buffer of it.
 void CheckExtractPrefix(const char* copy, std::size_t length, std::size_t column, bool numbers) {
     if (column < 1 || column > length) return;
     if (!ModelWordChar(static_cast<unsigned char>(copy[column - 1]), numbers)) return;
@@ -49,7 +48,7 @@ void CheckHarvest(const char* copy, const char* prefixBuffer, bool numbers) {
     std::size_t i = 0;
     for (const CandidateNode* node = CandidateList; node != nullptr; node = node->nextNode, ++i) {
         FUZZ_CHECK(i < expected.size());
-        FUZZ_CHECK(std::memchr(node->word, 0, sizeof node->word) != nullptr);
+        FUZZ_CHECK(strnlen(node->word, kMaxWordLength + 1) <= kMaxWordLength);
         FUZZ_CHECK(expected[i] == node->word);
     }
     FUZZ_CHECK(i == expected.size());

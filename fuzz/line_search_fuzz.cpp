@@ -1,6 +1,6 @@
 // Holds every line search path the processor runs to the plain model: random line bytes
 // (every value, lines of any length up to 4 KB, followed by the padding the harvest gives
-// them and not a byte more), random prefixes of 1 to 32 bytes, Numbers, IgnoreCase and
+// them and not a byte more), random prefixes up to a full buffer, Numbers, IgnoreCase and
 // NearestFirst each on or off.
 #include "engine/candidates.h"
 #include "engine/line_search.h"
@@ -41,7 +41,7 @@ bool FindsTheWords(LineSearchPath path, LineSearch search, const unsigned char* 
     std::size_t i = 0;
     bool same = true;
     for (const CandidateNode* node = CandidateList; node != nullptr; node = node->nextNode, ++i) {
-        FUZZ_CHECK(std::memchr(node->word, 0, sizeof node->word) != nullptr);
+        FUZZ_CHECK(strnlen(node->word, kMaxWordLength + 1) <= kMaxWordLength);
         same = same && i < expected.size() && expected[i] == node->word;
     }
     FreeCandidates();

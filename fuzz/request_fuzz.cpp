@@ -32,6 +32,10 @@ constexpr std::int64_t kColumnSpan = 1100;    // columns picked: past the 1024 a
 constexpr std::int64_t kBackFromEnd = 8;      // columns picked back from the line's end
 constexpr std::int64_t kFirstChoices = 24;    // menu answers from -2: none, the hot keys, more
 constexpr std::int64_t kLastChoices = 160;    // menu answers back from item 150, down to -10
+// The longest texts a request hands the host: the rest of a word after a prefix of one byte
+// or more, then a blank; a label's hot key and blank, the word, and a blank.
+constexpr std::size_t kMaxInsertLength = kMaxWordLength;
+constexpr std::size_t kMaxLabelLength = 3 + kMaxWordLength + 1;
 
 // ---- A heap that may fail once and counts the blocks it holds ----
 
@@ -286,13 +290,13 @@ void CheckOutcome(const TestHost& host, std::int32_t result, const Case& c) {
         FUZZ_CHECK(r == 0);
     for (const HostCall& call : host.calls) {
         if (call.kind == CallKind::InsertText)
-            FUZZ_CHECK(!call.text.empty() && call.text.size() <= 32);
+            FUZZ_CHECK(!call.text.empty() && call.text.size() <= kMaxInsertLength);
     }
     for (const MenuShown& menu : host.menus) {
         FUZZ_CHECK(menu.bottom.size() < kBottomTextSize);
         FUZZ_CHECK(!menu.labels.empty() && menu.labels.size() <= kMaxMenuItems);
         for (const std::string& label : menu.labels)
-            FUZZ_CHECK(label.size() <= 35);
+            FUZZ_CHECK(label.size() <= kMaxLabelLength);
     }
     const PositionRecord& restore = gLog.last;
     if (result == 1 && gLog.positions != 0) {

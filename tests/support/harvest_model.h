@@ -2,6 +2,8 @@
 // that the tests and the fuzz targets hold the engine to.
 #pragma once
 
+#include "engine/engine.h" // kMaxWordLength, kPrefixSize, kMaxMenuItems
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -14,17 +16,15 @@ inline bool ModelWordChar(unsigned char b, bool numbers) {
     return numbers && ((b >= '0' && b <= '9') || b == '_');
 }
 
+// The bytes a taken word is made of: letters, digits, the code page 866 letters 0x80-0xAF
+// and 0xE0-0xF7 (not 0xB0-0xDF or 0xF8-0xFF), and with Numbers '_'.
 inline bool ModelExtractionChar(unsigned char b, bool numbers) {
     return (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z') || (b >= '0' && b <= '9') ||
-           (b >= 0xA0 && b <= 0xAF) || (b >= 0xE0 && b <= 0xF7) || (b >= 0x80 && b <= 0x9F) ||
-           (numbers && b == '_');
+           (b >= 0x80 && b <= 0xAF) || (b >= 0xE0 && b <= 0xF7) || (numbers && b == '_');
 }
 
-inline constexpr std::size_t kModelMaxWord = 63;    // a longer word is cut to this
-inline constexpr std::size_t kModelPrefixSize = 64; // the prefix's buffer
-
-// The candidate list: distinct words in order of discovery. Words past the 150 the menu
-// can show are not kept (they could never be offered); the allocation numbered failAt
+// The candidate list: distinct words in order of discovery. Words past the kMaxMenuItems the
+// menu can show are not kept (they could never be offered); the allocation numbered failAt
 // fails, costing its word and two beeps.
 struct ModelList {
     std::vector<std::string> words;
@@ -34,7 +34,7 @@ struct ModelList {
     int failedBeeps = 0;
 
     void Add(const std::string& word) {
-        if (words.size() >= 150) return;
+        if (words.size() >= static_cast<std::size_t>(kMaxMenuItems)) return;
         if (listed.count(word) != 0) return;
         if (++allocations == failAt) {
             failedBeeps += 2;
@@ -114,11 +114,10 @@ inline bool ModelStartsWord(const std::string& line, const std::string& text, st
     return at == 0 || !ModelWordChar(static_cast<unsigned char>(line[at - 1]), numbers);
 }
 
-// The end of the word that starts at byte at: its run of taken bytes, at most kModelMaxWord
-// of them.
+// The end of the word that starts at byte at: its run of taken bytes, cut to kMaxWordLength.
 inline std::size_t ModelWordEnd(const std::string& line, std::size_t at, bool numbers) {
     std::size_t end = at;
-    while (end < line.size() && end - at < kModelMaxWord &&
+    while (end < line.size() && end - at < static_cast<std::size_t>(kMaxWordLength) &&
            ModelExtractionChar(static_cast<unsigned char>(line[end]), numbers)) {
         ++end;
     }
@@ -152,11 +151,13 @@ inline void ModelHarvest(const std::string& line, const std::string& prefix, boo
     ModelHarvest(line, prefix, options, list);
 }
 
-// The prefix: the run of word characters that ends left of column, at most 64 bytes of it.
+// The prefix: the run of word characters that ends left of column, at most the kPrefixSize
+// bytes its buffer holds (a full buffer, like any prefix of kMaxWordLength or more bytes,
+// completes nothing: no word is longer).
 inline std::string ModelPrefix(const std::string& line, std::size_t column, bool numbers) {
     std::size_t start = column;
     while (start > 0 && ModelWordChar(static_cast<unsigned char>(line[start - 1]), numbers)) {
         --start;
     }
-    return line.substr(start, std::min<std::size_t>(column - start, kModelPrefixSize));
+    return line.substr(start, std::min(column - start, static_cast<std::size_t>(kPrefixSize)));
 }
