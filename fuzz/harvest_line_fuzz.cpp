@@ -1,5 +1,6 @@
 // Fuzzes the word rules and the search of one line against a plain model of both: random
-// line bytes, a random prefix (up to a full buffer), Numbers on or off.
+// line bytes (every value, or word text: long words and the bytes the word rules set apart),
+// a random prefix (up to a full buffer), Numbers on or off.
 #include "engine/engine.h"
 #include "fuzz/fuzz_input.h"
 #include "tests/support/harvest_model.h"
@@ -60,15 +61,20 @@ void CheckHarvest(const char* copy, const char* prefixBuffer, bool numbers) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzInput in{data, size};
-    const std::uint8_t numbers = in.Byte() & 0x81;
+    const std::uint8_t flags = in.Byte();
+    const std::uint8_t numbers = flags & 0x81;
+    const bool wordText = (flags & 2) != 0; // the prefix and the line drawn as word text
     gSettings.numbers = numbers;
+    const auto draw = [&in, wordText](std::size_t length) {
+        return wordText ? in.WordText(length) : in.Bytes(length);
+    };
     char prefix[kPrefixSize] = {};
-    const std::string prefixText = in.Bytes(in.Below(kPrefixSize + 1));
+    const std::string prefixText = draw(in.Below(kPrefixSize + 1));
     std::copy(prefixText.begin(), prefixText.end(), prefix);
     const std::size_t column = in.Byte() | (in.Byte() & 0x07u) << 8;
     // The working copy of a line: at most 1024 bytes and a terminator.
     char copy[kLineCopySize + 1] = {};
-    const std::string line = in.Bytes(kLineCopySize);
+    const std::string line = draw(kLineCopySize);
     std::copy(line.begin(), line.end(), copy);
 
     CheckWordRules(numbers != 0);

@@ -1,7 +1,8 @@
 // Holds every line search path the processor runs to the plain model: random line bytes
-// (every value, lines of any length up to 4 KB, followed by the padding the harvest gives
-// them and not a byte more), random prefixes up to a full buffer, Numbers, IgnoreCase and
-// NearestFirst each on or off.
+// (every value, or word text: long words and the bytes the word rules set apart; lines of
+// any length up to 4 KB, followed by the padding the harvest gives them and not a byte
+// more), random prefixes up to a full buffer, Numbers, IgnoreCase and NearestFirst each on
+// or off.
 #include "engine/candidates.h"
 #include "engine/line_search.h"
 #include "fuzz/fuzz_input.h"
@@ -69,10 +70,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool prefixFromLine = (flags & 2) != 0; // a prefix that the line holds
     options.ignoreCase = (flags & 4) != 0;
     const bool nearestFirst = (flags & 8) != 0;
+    const bool wordText = (flags & 16) != 0; // the prefix and the line drawn as word text
     const std::size_t prefixLength = 1 + in.Below(kPrefixSize);
     const std::size_t prefixAt = in.Byte() | (in.Byte() & 0x0Fu) << 8;
-    std::string prefix = prefixFromLine ? std::string() : in.Bytes(prefixLength);
-    const std::string line = in.Bytes(kMaxLine);
+    const auto draw = [&in, wordText](std::size_t length) {
+        return wordText ? in.WordText(length) : in.Bytes(length);
+    };
+    std::string prefix = prefixFromLine ? std::string() : draw(prefixLength);
+    const std::string line = draw(kMaxLine);
     if (prefixFromLine && prefixAt < line.size()) prefix = line.substr(prefixAt, prefixLength);
     if (prefix.empty()) return 0;
 

@@ -245,8 +245,12 @@ struct Case {
 // Reads the options, the host's answers (into host) and the case. The cursor's line lies
 // among the first or the last lines, or anywhere; its column is counted from the line's
 // start or back from its end (at most from just past the bytes a request reads); the
-// window's corner lies near the cursor. IgnoreCase and NearestFirst come from bits of the
-// flags byte that earlier inputs left unread, so that the seeds keep their meaning.
+// window's corner lies near the cursor. The document is the rest of the input, or word text
+// made of it (long words, the bytes the word rules set apart). Word text is not repeated
+// past the window: 2,001 lines full of long words took most of the target's time, and the
+// window's edge does not depend on the words (they decide only where NearestFirst stops, at
+// a full list, which raw documents reach too). IgnoreCase, NearestFirst and word text come
+// from bits that earlier inputs left unread, so that every seed keeps its fields.
 Case ReadCase(FuzzInput& in, TestHost& host) {
     gSettings = {Option(in), Option(in), Option(in), Option(in), 0, 0};
     const std::uint8_t flags = in.Byte();
@@ -256,7 +260,9 @@ Case ReadCase(FuzzInput& in, TestHost& host) {
     host.reenterDuringInsert = (flags & 2) != 0;
     const std::uint8_t failAt = in.Byte();
     gHeap.failAt = (flags & 4) ? failAt : 0;
-    const std::uint8_t shape = in.Byte(); // 1: long lines near the cursor, 2: repeated
+    const std::uint8_t shape = in.Byte(); // 1: long lines near the cursor, 2: repeated, 4: words
+    const bool wordText = (shape & 4) != 0;
+    const bool repeated = (shape & 2) != 0 && !wordText;
     const std::uint8_t longBits = in.Byte();
     const std::size_t longLength = kLongLineBase + in.Byte();
     const Pick picks[4] = {ReadPick(in), ReadPick(in), ReadPick(in), ReadPick(in)};
@@ -264,7 +270,9 @@ Case ReadCase(FuzzInput& in, TestHost& host) {
     host.messages[0] = in.Text(255);
     const std::uint8_t format = in.Byte();
     host.messages[8] = format < 160 ? in.Text(255) : kFormats[format % std::size(kFormats)];
-    Case c{Event(in), Periodic(in.Rest(), (shape & 2) != 0), 0, 0, 0, 0};
+    const InputRecord event = Event(in);
+    const std::string text = wordText ? in.WordText(in.size) : in.Rest();
+    Case c{event, Periodic(text, repeated), 0, 0, 0, 0};
 
     const std::int64_t nearEnds = std::min(c.doc.count, kNearEnds);
     c.line = Resolve(picks[0], 0, nearEnds, c.doc.count - 1, nearEnds);
