@@ -156,9 +156,12 @@ __attribute__((noinline)) bool TakeLongRest(const LineSearch& search, PaddedWord
                                             std::size_t room) {
     const std::uint8_t* taken = TakenTable(search.numbers);
     if (room > static_cast<std::size_t>(kMaxWordLength)) room = kMaxWordLength;
-    for (; end < room && taken[start[end]] != 0; ++end)
-        word.bytes[end] = start[end];
-    return end == search.length || OfferTakenWord(search, word, end);
+    std::size_t stop = end; // found first and copied after: byte stores would alias the table
+    while (stop < room && taken[start[stop]] != 0)
+        ++stop;
+    std::memcpy(word.bytes + end, start + end, stop - end);
+    // Not longer than the prefix: only a prefix of 63 bytes or more, which no word can follow.
+    return stop <= search.length || OfferTakenWord(search, word, stop);
 }
 
 // Copies the word bytes from word.bytes[end] on, up to room, in the case rest asks for;
@@ -197,11 +200,11 @@ __attribute__((noinline)) bool TakeWordInCase(const LineSearch& search, const un
 
 // Takes the word at start when it starts with the prefix (in either case under kFold) and
 // is longer: the run of word bytes there, at most room, cut to kMaxWordLength, given the
-// typed prefix and the rest in the case the case rule asks for. Any length: the plain path
-// takes every word so, the vector paths those of 32 bytes and more. Returns false once the
-// list is full.
-template <bool kNumbers, bool kFold>
-bool TakeWordAt(const LineSearch& search, const unsigned char* start, std::size_t room) {
+// typed prefix and the rest in the case the case rule asks for; taken is the Numbers
+// setting's table. The plain path takes every word so. Returns false once the list is full.
+template <bool kFold>
+bool TakeWordAt(const LineSearch& search, const unsigned char* start, std::size_t room,
+                const std::uint8_t* taken) {
     if (room <= search.length) return true;
     PaddedWord word;
     std::memset(word.bytes, 0, kShortPaddedSize);
@@ -212,7 +215,6 @@ bool TakeWordAt(const LineSearch& search, const unsigned char* start, std::size_
         }
         word.bytes[end] = search.prefix[end];
     }
-    const std::array<std::uint8_t, 256>& taken = kNumbers ? kTakenTableOn : kTakenTableOff;
     // A short word ends within its first 31 bytes; a run that fills them goes on as a long
     // one, so that a short word pays nothing for the long ones.
     const std::size_t shortRoom = room < kMaxShortWordLength ? room : kMaxShortWordLength;
@@ -229,33 +231,33 @@ bool TakeWordAt(const LineSearch& search, const unsigned char* start, std::size_
     return end == search.length || OfferShortWord(search, word);
 }
 
-// TakeWordAt for a vector path's word of 32 bytes or more, under any settings (the line's
-// terminator bounds it).
-__attribute__((noinline)) bool TakeLongWord(const LineSearch& search, const unsigned char* start) {
-    PaddedWord word; // its 32 bytes or more are all written, and OfferLongWord zeroes the rest
-    std::size_t end = 0;
-    for (; end < search.length; ++end) {
-        if (start[end] != search.prefix[end]) {
+// TakeWordAt for a vector path's word whose first 32 bytes are word bytes, under any
+// settings (the line's terminator bounds it).
+__attribute__((noinline, cold)) bool TakeLongWord(const LineSearch& search, const unsigned char* start) {
+    for (std::size_t k = 0; k < search.length; ++k) {
+        if (start[k] != search.prefix[k]) {
             return !search.foldCase || TakeWordInCase(search, start, kMaxWordLength);
         }
-        word.bytes[end] = search.prefix[end];
     }
-    return TakeLongRest(search, word, start, end, kMaxWordLength);
+    PaddedWord word;
+    std::memcpy(word.bytes, start, kShortPaddedSize); // all word bytes, the typed prefix first
+    return TakeLongRest(search, word, start, kShortPaddedSize, kMaxWordLength);
 }
 
 // One byte at a time: a byte equal to the prefix's first (under kFold, either of its cases:
 // LineSearch::firstBytes) after a byte that is no word character (or at the line's start) is
-// a word start.
-template <bool kNumbers, bool kFold>
-void ScanPlain(const LineSearch& search, const unsigned char* text, std::size_t length) {
-    const std::uint8_t* word = kNumbers ? kWordTableOn.data() : kWordTableOff.data();
+// a word start. word and taken are the Numbers setting's tables.
+template <bool kFold>
+__attribute__((noinline)) void ScanPlain(const LineSearch& search, const unsigned char* text,
+                                         std::size_t length, const std::uint8_t* word,
+                                         const std::uint8_t* taken) {
     const unsigned char first = search.prefix[0];
     std::uint8_t before = 0;
     for (std::size_t at = 0; at < length; ++at) {
         const unsigned char byte = text[at];
         if (byte == 0) return;
         if ((kFold ? search.firstBytes[byte] != 0 : byte == first) && before == 0 &&
-            !TakeWordAt<kNumbers, kFold>(search, text + at, length - at)) {
+            !TakeWordAt<kFold>(search, text + at, length - at, taken)) {
             return;
         }
         before = word[byte];
@@ -264,9 +266,8 @@ void ScanPlain(const LineSearch& search, const unsigned char* text, std::size_t 
 
 // The plain search for one set of settings.
 template <bool kNumbers, bool kFold>
-__attribute__((noinline)) void SearchPlainWith(const LineSearch& search, const unsigned char* text,
-                                               std::size_t length) {
-    ScanPlain<kNumbers, kFold>(search, text, length);
+void SearchPlainWith(const LineSearch& search, const unsigned char* text, std::size_t length) {
+    ScanPlain<kFold>(search, text, length, WordCharTable(kNumbers), TakenTable(kNumbers));
 }
 
 // A search under NearestFirst: the line's words are held back, then offered right to left.

@@ -88,15 +88,22 @@ bool ListOrHold(const LineSearch& search, const PaddedWord& word, IndexSlot& slo
 
 #if LEXAMUND_HAVE_SSE2_PATH
 // Hands on the short word whose 32 padded bytes are low and high, unless it is listed
-// already (ListOrHold). Returns false once the list is full.
+// already, as ListOrHold does. Returns false once the list is full.
 LEXAMUND_SSE2 inline bool OfferWord(const LineSearch& search, __m128i low, __m128i high) {
     const std::uint32_t hash = HashPaddedWord(low, high);
     IndexSlot& slot = ProbeIndex(hash, low, high);
     if (slot.node != nullptr) return true;
+    if (search.nearestFirst) { // held here, as a short word's 32 bytes
+        if (gLineWords.count == kMaxLineWords) return true;
+        auto* held = reinterpret_cast<__m128i*>(gLineWords.words[gLineWords.count++].bytes);
+        _mm_store_si128(held, low);
+        _mm_store_si128(held + 1, high);
+        return true;
+    }
     PaddedWord word;
     _mm_store_si128(reinterpret_cast<__m128i*>(word.bytes), low);
     _mm_store_si128(reinterpret_cast<__m128i*>(word.bytes + 16), high);
-    return ListOrHold(search, word, slot, hash);
+    return AppendCandidate(word, slot, hash);
 }
 #endif
 

@@ -16,6 +16,17 @@
         }                                                                                          \
     } while (0)
 
+// Text for the word rules, one byte per input byte (index byte % 64): letters of both cases
+// (ASCII, code page 866, and Ё ё Є є Ї ї Ў ў twice as often), digits and '_' (word bytes
+// only under Numbers), and four bytes that end a taken word: a blank, and 0xB0, 0xF8, 0xFF
+// (word characters, not taken). A run of word bytes ends at about 1 byte in 16, so that words
+// past the longest kept are common.
+inline constexpr unsigned char kWordTextBytes[64] = {
+    'a',  'A',  'b',  'B',  'e',  'E',  'm',  'M',  'q',  'Q',  'x',  'X',  'y',  'Y',  'z',  'Z',
+    0x80, 0xA0, 0x81, 0xA1, 0x85, 0xA5, 0x8C, 0xAC, 0x8E, 0xAE, 0x8F, 0xAF, 0x90, 0xE0, 0x9F, 0xEF,
+    0xF0, 0xF1, 0xF2, 0xF3, 0xF4, 0xF5, 0xF6, 0xF7, 0xF0, 0xF1, 0xF2, 0xF3, 0xF4, 0xF5, 0xF6, 0xF7,
+    '0',  '1',  '2',  '5',  '8',  '9',  '_',  '_',  'c',  'C',  0x91, 0xE1, ' ',  0xB0, 0xF8, 0xFF};
+
 struct FuzzInput {
     const std::uint8_t* data;
     std::size_t size;
@@ -47,4 +58,14 @@ struct FuzzInput {
         return text;
     }
     std::string Rest() { return Bytes(size); }
+    // Bytes(length), each byte but '\n' replaced by its pick from kWordTextBytes ('\n' stays,
+    // to part the lines of a document).
+    std::string WordText(std::size_t length) {
+        std::string text = Bytes(length);
+        for (char& c : text) {
+            if (c != '\n')
+                c = static_cast<char>(kWordTextBytes[static_cast<unsigned char>(c) % 64]);
+        }
+        return text;
+    }
 };

@@ -1,5 +1,6 @@
 // Fuzzes the word rules and the search of one line against a plain model of both: random
-// line bytes, a random prefix (up to a full 32-byte buffer), Numbers on or off.
+// line bytes (every value, or word text: long words and the bytes the word rules set apart),
+// a random prefix (up to a full buffer), Numbers on or off.
 #include "engine/engine.h"
 #include "fuzz/fuzz_input.h"
 #include "tests/support/harvest_model.h"
@@ -19,13 +20,12 @@ void CheckWordRules(bool numbers) {
         FUZZ_CHECK(IsWordChar(b) ==
                    (ModelWordChar(static_cast<unsigned char>(b), numbers) ? 1 : 0));
         FUZZ_CHECK(IsWordChar(b + 0x100) == IsWordChar(b));
-        FUZZ_CHECK(
-            IsExtractionChar(b) ==
-            (ModelExtractionChar(static_cast<unsigned char>(b), gSettings.numbers != 0) ? 1 : 0));
+        FUZZ_CHECK(IsExtractionChar(b) ==
+                   (ModelExtractionChar(static_cast<unsigned char>(b), numbers) ? 1 : 0));
     }
 }
 
-// The prefix is the run of word characters ending at the column, at most 32 bytes of it.
+// The prefix is the run of word characters ending at the column, at most a full buffer of it.
 void CheckExtractPrefix(const char* copy, std::size_t length, std::size_t column, bool numbers) {
     if (column < 1 || column > length) return;
     if (!ModelWordChar(static_cast<unsigned char>(copy[column - 1]), numbers)) return;
@@ -49,7 +49,7 @@ void CheckHarvest(const char* copy, const char* prefixBuffer, bool numbers) {
     std::size_t i = 0;
     for (const CandidateNode* node = CandidateList; node != nullptr; node = node->nextNode, ++i) {
         FUZZ_CHECK(i < expected.size());
-        FUZZ_CHECK(std::memchr(node->word, 0, sizeof node->word) != nullptr);
+        FUZZ_CHECK(strnlen(node->word, kMaxWordLength + 1) <= kMaxWordLength);
         FUZZ_CHECK(expected[i] == node->word);
     }
     FUZZ_CHECK(i == expected.size());
@@ -61,15 +61,20 @@ void CheckHarvest(const char* copy, const char* prefixBuffer, bool numbers) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzInput in{data, size};
-    const std::uint8_t numbers = in.Byte() & 0x81;
+    const std::uint8_t flags = in.Byte();
+    const std::uint8_t numbers = flags & 0x81;
+    const bool wordText = (flags & 2) != 0; // the prefix and the line drawn as word text
     gSettings.numbers = numbers;
+    const auto draw = [&in, wordText](std::size_t length) {
+        return wordText ? in.WordText(length) : in.Bytes(length);
+    };
     char prefix[kPrefixSize] = {};
-    const std::string prefixText = in.Bytes(in.Below(kPrefixSize + 1));
+    const std::string prefixText = draw(in.Below(kPrefixSize + 1));
     std::copy(prefixText.begin(), prefixText.end(), prefix);
     const std::size_t column = in.Byte() | (in.Byte() & 0x07u) << 8;
     // The working copy of a line: at most 1024 bytes and a terminator.
     char copy[kLineCopySize + 1] = {};
-    const std::string line = in.Bytes(kLineCopySize);
+    const std::string line = draw(kLineCopySize);
     std::copy(line.begin(), line.end(), copy);
 
     CheckWordRules(numbers != 0);

@@ -1,7 +1,8 @@
 // Holds every line search path the processor runs to the plain model: random line bytes
-// (every value, lines of any length up to 4 KB, followed by the padding the harvest gives
-// them and not a byte more), random prefixes of 1 to 32 bytes, Numbers, IgnoreCase and
-// NearestFirst each on or off.
+// (every value, or word text: long words and the bytes the word rules set apart; lines of
+// any length up to 4 KB, followed by the padding the harvest gives them and not a byte
+// more), random prefixes up to a full buffer, Numbers, IgnoreCase and NearestFirst each on
+// or off.
 #include "engine/candidates.h"
 #include "engine/line_search.h"
 #include "fuzz/fuzz_input.h"
@@ -41,7 +42,7 @@ bool FindsTheWords(LineSearchPath path, LineSearch search, const unsigned char* 
     std::size_t i = 0;
     bool same = true;
     for (const CandidateNode* node = CandidateList; node != nullptr; node = node->nextNode, ++i) {
-        FUZZ_CHECK(std::memchr(node->word, 0, sizeof node->word) != nullptr);
+        FUZZ_CHECK(strnlen(node->word, kMaxWordLength + 1) <= kMaxWordLength);
         same = same && i < expected.size() && expected[i] == node->word;
     }
     FreeCandidates();
@@ -69,10 +70,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool prefixFromLine = (flags & 2) != 0; // a prefix that the line holds
     options.ignoreCase = (flags & 4) != 0;
     const bool nearestFirst = (flags & 8) != 0;
+    const bool wordText = (flags & 16) != 0; // the prefix and the line drawn as word text
     const std::size_t prefixLength = 1 + in.Below(kPrefixSize);
     const std::size_t prefixAt = in.Byte() | (in.Byte() & 0x0Fu) << 8;
-    std::string prefix = prefixFromLine ? std::string() : in.Bytes(prefixLength);
-    const std::string line = in.Bytes(kMaxLine);
+    const auto draw = [&in, wordText](std::size_t length) {
+        return wordText ? in.WordText(length) : in.Bytes(length);
+    };
+    std::string prefix = prefixFromLine ? std::string() : draw(prefixLength);
+    const std::string line = draw(kMaxLine);
     if (prefixFromLine && prefixAt < line.size()) prefix = line.substr(prefixAt, prefixLength);
     if (prefix.empty()) return 0;
 

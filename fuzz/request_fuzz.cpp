@@ -9,6 +9,7 @@
 // model stops scanning once a whole period has added nothing.
 #include "engine/engine.h"
 #include "fuzz/fuzz_input.h"
+#include "platform/memory_registry.h"
 #include "platform/platform.h"
 #include "testhost/plugin_loader.h"
 #include "tests/support/harvest_model.h"
@@ -31,6 +32,10 @@ constexpr std::int64_t kColumnSpan = 1100;    // columns picked: past the 1024 a
 constexpr std::int64_t kBackFromEnd = 8;      // columns picked back from the line's end
 constexpr std::int64_t kFirstChoices = 24;    // menu answers from -2: none, the hot keys, more
 constexpr std::int64_t kLastChoices = 160;    // menu answers back from item 150, down to -10
+// The longest texts a request hands the host: the rest of a word after a prefix of one byte
+// or more, then a blank; a label's hot key and blank, the word, and a blank.
+constexpr std::size_t kMaxInsertLength = kMaxWordLength;
+constexpr std::size_t kMaxLabelLength = 3 + kMaxWordLength + 1;
 
 // ---- A heap that may fail once and counts the blocks it holds ----
 
@@ -52,6 +57,13 @@ void* Allocate(std::size_t size) {
 void Release(void* block) {
     FUZZ_CHECK(--gHeap.live >= 0);
     std::free(block);
+}
+
+// The settings key is never there: the request reads the options from the input, and the
+// store has a target of its own, so start-up need not search the registry model.
+std::int32_t NoSettingsKey(RegKey, const char*, std::uint32_t, std::uint32_t, RegKey* result) {
+    *result = 0;
+    return kErrorFileNotFound;
 }
 
 // ---- The document ----
@@ -78,6 +90,8 @@ struct Document {
 // The period: the input's lines. A repeated one fills kRepeatedLines lines.
 Document Periodic(const std::string& text, bool repeated) {
     Document doc;
+    doc.texts.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 2 +
+                      kLongLinesNearCursor);
     for (std::size_t start = 0;;) {
         const std::size_t end = text.find('\n', start);
         doc.texts.push_back(text.substr(start, end == std::string::npos ? end : end - start));
@@ -97,11 +111,11 @@ void AddLongLines(Document& doc, std::int64_t cursor, std::uint8_t mask, std::si
         const std::int64_t n = cursor - k;
         if ((mask >> k & 1) == 0 || n < 0 || n >= doc.count) continue;
         std::string line = doc.Text(n);
+        line.reserve(length);
         while (!line.empty() && line.size() < length)
-            line += line;
-        if (line.size() > length) line.resize(length);
+            line.append(line, 0, length - line.size());
         doc.longLines.emplace_back(n, doc.texts.size() - 1);
-        doc.texts.insert(doc.texts.end() - 1, line);
+        doc.texts.insert(doc.texts.end() - 1, std::move(line));
     }
 }
 
@@ -111,6 +125,11 @@ void AddLongLines(Document& doc, std::int64_t cursor, std::uint8_t mask, std::si
 class ServedLines {
   public:
     explicit ServedLines(const Document& doc) : doc_(doc) {
+        std::size_t size = 0;
+        for (const std::string& text : doc.texts)
+            size += (text.size() + 1 + 7) / 8 * 8;
+        block_.reserve(size);
+        offsets_.reserve(doc.texts.size());
         for (const std::string& text : doc.texts) {
             offsets_.push_back(block_.size());
             block_.insert(block_.end(), text.begin(), text.end());
@@ -226,8 +245,12 @@ struct Case {
 // Reads the options, the host's answers (into host) and the case. The cursor's line lies
 // among the first or the last lines, or anywhere; its column is counted from the line's
 // start or back from its end (at most from just past the bytes a request reads); the
-// window's corner lies near the cursor. IgnoreCase and NearestFirst come from bits of the
-// flags byte that earlier inputs left unread, so that the seeds keep their meaning.
+// window's corner lies near the cursor. The document is the rest of the input, or word text
+// made of it (long words, the bytes the word rules set apart). Word text is not repeated
+// past the window: 2,001 lines full of long words took most of the target's time, and the
+// window's edge does not depend on the words (they decide only where NearestFirst stops, at
+// a full list, which raw documents reach too). IgnoreCase, NearestFirst and word text come
+// from bits that earlier inputs left unread, so that every seed keeps its fields.
 Case ReadCase(FuzzInput& in, TestHost& host) {
     gSettings = {Option(in), Option(in), Option(in), Option(in), 0, 0};
     const std::uint8_t flags = in.Byte();
@@ -237,7 +260,9 @@ Case ReadCase(FuzzInput& in, TestHost& host) {
     host.reenterDuringInsert = (flags & 2) != 0;
     const std::uint8_t failAt = in.Byte();
     gHeap.failAt = (flags & 4) ? failAt : 0;
-    const std::uint8_t shape = in.Byte(); // 1: long lines near the cursor, 2: repeated
+    const std::uint8_t shape = in.Byte(); // 1: long lines near the cursor, 2: repeated, 4: words
+    const bool wordText = (shape & 4) != 0;
+    const bool repeated = (shape & 2) != 0 && !wordText;
     const std::uint8_t longBits = in.Byte();
     const std::size_t longLength = kLongLineBase + in.Byte();
     const Pick picks[4] = {ReadPick(in), ReadPick(in), ReadPick(in), ReadPick(in)};
@@ -245,7 +270,9 @@ Case ReadCase(FuzzInput& in, TestHost& host) {
     host.messages[0] = in.Text(255);
     const std::uint8_t format = in.Byte();
     host.messages[8] = format < 160 ? in.Text(255) : kFormats[format % std::size(kFormats)];
-    Case c{Event(in), Periodic(in.Rest(), (shape & 2) != 0), 0, 0, 0, 0};
+    const InputRecord event = Event(in);
+    const std::string text = wordText ? in.WordText(in.size) : in.Rest();
+    Case c{event, Periodic(text, repeated), 0, 0, 0, 0};
 
     const std::int64_t nearEnds = std::min(c.doc.count, kNearEnds);
     c.line = Resolve(picks[0], 0, nearEnds, c.doc.count - 1, nearEnds);
@@ -271,13 +298,13 @@ void CheckOutcome(const TestHost& host, std::int32_t result, const Case& c) {
         FUZZ_CHECK(r == 0);
     for (const HostCall& call : host.calls) {
         if (call.kind == CallKind::InsertText)
-            FUZZ_CHECK(!call.text.empty() && call.text.size() <= 32);
+            FUZZ_CHECK(!call.text.empty() && call.text.size() <= kMaxInsertLength);
     }
     for (const MenuShown& menu : host.menus) {
         FUZZ_CHECK(menu.bottom.size() < kBottomTextSize);
         FUZZ_CHECK(!menu.labels.empty() && menu.labels.size() <= kMaxMenuItems);
         for (const std::string& label : menu.labels)
-            FUZZ_CHECK(label.size() <= 35);
+            FUZZ_CHECK(label.size() <= kMaxLabelLength);
     }
     const PositionRecord& restore = gLog.last;
     if (result == 1 && gLog.positions != 0) {
@@ -407,10 +434,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     host.plugin = LinkedPlugin();
     StartupRecord startup = host.MakeStartupRecord();
     startup.editorCommand = &CheckedEditorCommand;
-    host.plugin.setStartupInfo(&startup);
+    gPlatform.regOpenKeyEx = NoSettingsKey;
     gPlatform.messageBeep = &TestHost::RecordBeep;
     gPlatform.allocate = Allocate;
     gPlatform.release = Release;
+    host.plugin.setStartupInfo(&startup);
     gHeap = {};
     gLog = {};
     const Case c = ReadCase(in, host);

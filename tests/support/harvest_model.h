@@ -2,6 +2,8 @@
 // that the tests and the fuzz targets hold the engine to.
 #pragma once
 
+#include "engine/engine.h" // kMaxWordLength, kPrefixSize, kMaxMenuItems
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -14,17 +16,15 @@ inline bool ModelWordChar(unsigned char b, bool numbers) {
     return numbers && ((b >= '0' && b <= '9') || b == '_');
 }
 
+// The bytes a taken word is made of: letters, digits, the code page 866 letters 0x80-0xAF
+// and 0xE0-0xF7 (not 0xB0-0xDF or 0xF8-0xFF), and with Numbers '_'.
 inline bool ModelExtractionChar(unsigned char b, bool numbers) {
     return (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z') || (b >= '0' && b <= '9') ||
-           (b >= 0xA0 && b <= 0xAF) || (b >= 0xE0 && b <= 0xF7) || (b >= 0x80 && b <= 0x9F) ||
-           (numbers && b == '_');
+           (b >= 0x80 && b <= 0xAF) || (b >= 0xE0 && b <= 0xF7) || (numbers && b == '_');
 }
 
-inline constexpr std::size_t kModelMaxWord = 63;    // a longer word is cut to this
-inline constexpr std::size_t kModelPrefixSize = 64; // the prefix's buffer
-
-// The candidate list: distinct words in order of discovery. Words past the 150 the menu
-// can show are not kept (they could never be offered); the allocation numbered failAt
+// The candidate list: distinct words in order of discovery. Words past the kMaxMenuItems the
+// menu can show are not kept (they could never be offered); the allocation numbered failAt
 // fails, costing its word and two beeps.
 struct ModelList {
     std::vector<std::string> words;
@@ -34,8 +34,8 @@ struct ModelList {
     int failedBeeps = 0;
 
     void Add(const std::string& word) {
+        if (words.size() >= static_cast<std::size_t>(kMaxMenuItems)) return;
         if (listed.count(word) != 0) return;
-        if (words.size() >= 150) return;
         if (++allocations == failAt) {
             failedBeeps += 2;
             return;
@@ -63,16 +63,18 @@ inline unsigned char ModelCapital(unsigned char b) {
     return b;
 }
 
+// The text with every letter small: what ignoreCase compares.
 inline std::string ModelFold(std::string text) {
     for (char& c : text)
         c = static_cast<char>(ModelSmall(static_cast<unsigned char>(c)));
     return text;
 }
 
-// The text a word met in any case gives for the typed prefix: the prefix as typed, then the
-// rest small when a typed small letter met its capital; else, when nothing was typed small,
-// capital when a typed capital after the first letter met its small letter; else as found.
-inline std::string ModelTypedCase(const std::string& typed, const std::string& word) {
+// Rewrites a word met in any case as the typed prefix gives it: the prefix as typed, then
+// the rest small when a typed small letter met its capital; else, when nothing was typed
+// small, capital when a typed capital after the first letter met its small letter; else as
+// found.
+inline void ModelTypedCase(const std::string& typed, std::string* word) {
     bool anySmall = false;
     for (const char c : typed) {
         const auto t = static_cast<unsigned char>(c);
@@ -81,18 +83,17 @@ inline std::string ModelTypedCase(const std::string& typed, const std::string& w
     bool toSmall = false, toCapital = false, letterSeen = false;
     for (std::size_t i = 0; i < typed.size(); ++i) {
         const auto t = static_cast<unsigned char>(typed[i]);
-        const auto w = static_cast<unsigned char>(word[i]);
+        const auto w = static_cast<unsigned char>((*word)[i]);
         const bool small = ModelCapital(t) != t, capital = ModelSmall(t) != t;
         if (small && w == ModelCapital(t)) toSmall = true;
         if (!anySmall && letterSeen && capital && w == ModelSmall(t)) toCapital = true;
         letterSeen = letterSeen || small || capital;
     }
-    std::string text = typed;
-    for (std::size_t i = typed.size(); i < word.size(); ++i) {
-        const auto w = static_cast<unsigned char>(word[i]);
-        text += static_cast<char>(toSmall ? ModelSmall(w) : toCapital ? ModelCapital(w) : w);
+    word->replace(0, typed.size(), typed);
+    for (std::size_t i = typed.size(); i < word->size(); ++i) {
+        const auto w = static_cast<unsigned char>((*word)[i]);
+        (*word)[i] = static_cast<char>(toSmall ? ModelSmall(w) : toCapital ? ModelCapital(w) : w);
     }
-    return text;
 }
 
 // The options that change what a line yields and in which order.
@@ -102,31 +103,45 @@ struct ModelOptions {
     bool nearestFirst = false; // a line's words right to left
 };
 
-// Adds to the list every word of line that the prefix starts at a word start: one search
-// per occurrence, each resuming one byte further.
+// True when a word of line starts at byte at with the needle: text (the line, or under
+// ignoreCase its fold) holds the needle from there, and the line starts there or holds a
+// byte before it that is no word character.
+inline bool ModelStartsWord(const std::string& line, const std::string& text, std::size_t at,
+                            const std::string& needle, bool numbers) {
+    for (std::size_t i = 0; i < needle.size(); ++i) {
+        if (at + i >= text.size() || text[at + i] != needle[i]) return false;
+    }
+    return at == 0 || !ModelWordChar(static_cast<unsigned char>(line[at - 1]), numbers);
+}
+
+// The end of the word that starts at byte at: its run of taken bytes, cut to kMaxWordLength.
+inline std::size_t ModelWordEnd(const std::string& line, std::size_t at, bool numbers) {
+    std::size_t end = at;
+    while (end < line.size() && end - at < static_cast<std::size_t>(kMaxWordLength) &&
+           ModelExtractionChar(static_cast<unsigned char>(line[end]), numbers)) {
+        ++end;
+    }
+    return end;
+}
+
+// Adds to the list every word of line that the prefix starts at a word start, left to right
+// (right to left under nearestFirst), when it is longer than the prefix; under ignoreCase
+// matched in any case and written in the typed case.
 inline void ModelHarvest(const std::string& line, const std::string& prefix,
                          const ModelOptions& options, ModelList* list) {
-    const std::string haystack = options.ignoreCase ? ModelFold(line) : line;
+    const std::string folded = options.ignoreCase ? ModelFold(line) : std::string();
+    const std::string& text = options.ignoreCase ? folded : line;
     const std::string needle = options.ignoreCase ? ModelFold(prefix) : prefix;
-    std::vector<std::string> texts;
-    for (std::size_t pos = 0; pos < line.size();) {
-        const std::size_t at = haystack.find(needle, pos);
-        if (at == std::string::npos) break;
-        pos = at + 1;
-        if (at != 0 && ModelWordChar(static_cast<unsigned char>(line[at - 1]), options.numbers))
-            continue;
-        std::size_t end = at;
-        while (end < line.size() && end - at < kModelMaxWord &&
-               ModelExtractionChar(static_cast<unsigned char>(line[end]), options.numbers)) {
-            ++end;
-        }
+    std::string word; // one buffer for every word met: most are met before, and not kept
+    for (std::size_t k = 0; k < line.size(); ++k) {
+        const std::size_t at = options.nearestFirst ? line.size() - 1 - k : k;
+        if (!ModelStartsWord(line, text, at, needle, options.numbers)) continue;
+        const std::size_t end = ModelWordEnd(line, at, options.numbers);
         if (end - at <= prefix.size()) continue;
-        const std::string word = line.substr(at, end - at);
-        texts.push_back(options.ignoreCase ? ModelTypedCase(prefix, word) : word);
+        word.assign(line, at, end - at);
+        if (options.ignoreCase) ModelTypedCase(prefix, &word);
+        list->Add(word);
     }
-    if (options.nearestFirst) std::reverse(texts.begin(), texts.end());
-    for (const std::string& text : texts)
-        list->Add(text);
 }
 
 inline void ModelHarvest(const std::string& line, const std::string& prefix, bool numbers,
@@ -136,11 +151,13 @@ inline void ModelHarvest(const std::string& line, const std::string& prefix, boo
     ModelHarvest(line, prefix, options, list);
 }
 
-// The prefix: the run of word characters that ends left of column, at most 64 bytes of it.
+// The prefix: the run of word characters that ends left of column, at most the kPrefixSize
+// bytes its buffer holds (a full buffer, like any prefix of kMaxWordLength or more bytes,
+// completes nothing: no word is longer).
 inline std::string ModelPrefix(const std::string& line, std::size_t column, bool numbers) {
     std::size_t start = column;
     while (start > 0 && ModelWordChar(static_cast<unsigned char>(line[start - 1]), numbers)) {
         --start;
     }
-    return line.substr(start, std::min<std::size_t>(column - start, kModelPrefixSize));
+    return line.substr(start, std::min(column - start, static_cast<std::size_t>(kPrefixSize)));
 }

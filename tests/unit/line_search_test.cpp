@@ -47,7 +47,7 @@ std::string RandomLine(Random& random) {
     while (line.size() < length) {
         const bool run = random.Below(3) == 0; // long runs of one byte reach past blocks
         const char byte = kAlphabet[random.Below(sizeof kAlphabet - 1)];
-        line.append(run ? 1 + random.Below(40) : 1, byte);
+        line.append(run ? 1 + random.Below(80) : 1, byte);
     }
     if (random.Below(20) == 0) line[random.Below(line.size() + 1) % (line.size() + 1)] = 0;
     return line;
@@ -55,7 +55,7 @@ std::string RandomLine(Random& random) {
 
 // A prefix: usually a piece of the line, so that there is something to find.
 std::string RandomPrefix(Random& random, const std::string& line) {
-    const std::size_t length = 1 + random.Below(random.Below(4) == 0 ? 32 : 3);
+    const std::size_t length = 1 + random.Below(random.Below(4) == 0 ? kPrefixSize : 3);
     if (!line.empty() && random.Below(4) != 0) {
         const std::size_t at = random.Below(line.size());
         return line.substr(at, length);
@@ -171,10 +171,10 @@ TEST_F(LineSearchPaths, EveryPathFindsTheModelsWords) {
         gSettings.numbers = options.numbers ? 1 : 0;
         gSettings.ignoreCase = options.ignoreCase ? 1 : 0;
         gSettings.nearestFirst = options.nearestFirst ? 1 : 0;
-        // What the engine reads: the line up to a zero byte, the prefix up to one or 32.
+        // What the engine reads: the line up to a zero byte, the prefix up to one or its buffer.
         const std::string text = line.substr(0, std::strlen(line.c_str()));
         const std::string effective =
-            prefix.substr(0, std::min<std::size_t>(32, std::strlen(prefix.c_str())));
+            prefix.substr(0, std::min<std::size_t>(kPrefixSize, std::strlen(prefix.c_str())));
         ModelList model;
         if (!effective.empty()) ModelHarvest(text, effective, options, &model);
         for (const NamedPath& path : Paths()) {
