@@ -66,7 +66,8 @@ std::string RandomPrefix(Random& random, const std::string& line) {
     return prefix;
 }
 
-// The words one path offers for line, read from the list it leaves: the line, its
+// The words one path offers for line, through the search PrepareLineSearch compiles for the
+// settings on it, read from the list it leaves: the line, its
 // terminator and word bytes that the search must not take, in a buffer that ends where the
 // padding does, so that the sanitizers see any read past it.
 std::vector<std::string> Found(LineSearchPath path, const std::string& line,
@@ -75,8 +76,10 @@ std::vector<std::string> Found(LineSearchPath path, const std::string& line,
     prefix.copy(buffer, sizeof buffer);
     LineSearch search;
     std::memset(&search, 'q', sizeof search); // what an earlier search left, which must not count
+    const LineSearchPath inForce = gLineSearchPath;
+    gLineSearchPath = path; // as the first search picks it: the search compiled for the settings
     PrepareLineSearch(search, buffer);
-    search.path = path;
+    gLineSearchPath = inForce;
     const std::size_t size = line.size() + kLinePadding;
     std::unique_ptr<unsigned char[]> text(new unsigned char[size]());
     std::memset(text.get() + line.size() + 1, 'q', kLinePadding - 1);
