@@ -80,6 +80,7 @@ void PrepareLineSearch(LineSearch& search, const char* prefix) {
     std::memcpy(search.prefix, prefix, length);
     search.length = static_cast<std::uint32_t>(length);
     search.prefixBits = length < 32 ? (1u << length) - 1 : ~0u;
+    std::memset(search.prefixKeep, 0xFF, length < 32 ? length : 32);
     search.numbers = gSettings.numbers != 0;
     search.foldCase = gSettings.ignoreCase != 0;
     search.nearestFirst = gSettings.nearestFirst != 0;
@@ -233,7 +234,8 @@ bool TakeWordAt(const LineSearch& search, const unsigned char* start, std::size_
 
 // TakeWordAt for a vector path's word whose first 32 bytes are word bytes, under any
 // settings (the line's terminator bounds it).
-__attribute__((noinline, cold)) bool TakeLongWord(const LineSearch& search, const unsigned char* start) {
+__attribute__((noinline, cold)) bool TakeLongWord(const LineSearch& search,
+                                                  const unsigned char* start) {
     for (std::size_t k = 0; k < search.length; ++k) {
         if (start[k] != search.prefix[k]) {
             return !search.foldCase || TakeWordInCase(search, start, kMaxWordLength);
@@ -324,19 +326,22 @@ struct Sse2Lanes {
         const __m128i all = _mm_set1_epi8(static_cast<char>(byte));
         return {all, all};
     }
-    LEXAMUND_SSE2 static std::uint32_t Equal(Block a, Block b) {
-        return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(a.low, b.low))) |
-               static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(a.high, b.high))) << 16;
+    // 0xFF where a byte of a equals that of b.
+    LEXAMUND_SSE2 static Block Same(Block a, Block b) {
+        return {_mm_cmpeq_epi8(a.low, b.low), _mm_cmpeq_epi8(a.high, b.high)};
     }
-    // Bit k: byte k equals the byte of b or of c.
-    LEXAMUND_SSE2 static std::uint32_t EqualEither(Block a, Block b, Block c) {
-        const __m128i low =
-            _mm_or_si128(_mm_cmpeq_epi8(a.low, b.low), _mm_cmpeq_epi8(a.low, c.low));
-        const __m128i high =
-            _mm_or_si128(_mm_cmpeq_epi8(a.high, b.high), _mm_cmpeq_epi8(a.high, c.high));
-        return static_cast<std::uint32_t>(_mm_movemask_epi8(low)) |
-               static_cast<std::uint32_t>(_mm_movemask_epi8(high)) << 16;
+    LEXAMUND_SSE2 static Block And(Block a, Block b) {
+        return {_mm_and_si128(a.low, b.low), _mm_and_si128(a.high, b.high)};
     }
+    LEXAMUND_SSE2 static Block Or(Block a, Block b) {
+        return {_mm_or_si128(a.low, b.low), _mm_or_si128(a.high, b.high)};
+    }
+    // Bit k: the top bit of byte k.
+    LEXAMUND_SSE2 static std::uint32_t Bits(Block a) {
+        return static_cast<std::uint32_t>(_mm_movemask_epi8(a.low)) |
+               static_cast<std::uint32_t>(_mm_movemask_epi8(a.high)) << 16;
+    }
+    LEXAMUND_SSE2 static std::uint32_t Equal(Block a, Block b) { return Bits(Same(a, b)); }
     LEXAMUND_SSE2 static bool AnyZero(Block a) {
         const __m128i least = _mm_min_epu8(a.low, a.high);
         return _mm_movemask_epi8(_mm_cmpeq_epi8(least, _mm_setzero_si128())) != 0;
@@ -360,13 +365,13 @@ struct Avx2Lanes {
     LEXAMUND_AVX2 static Block Splat(unsigned char byte) {
         return _mm256_set1_epi8(static_cast<char>(byte));
     }
-    LEXAMUND_AVX2 static std::uint32_t Equal(Block a, Block b) {
-        return static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(a, b)));
+    LEXAMUND_AVX2 static Block Same(Block a, Block b) { return _mm256_cmpeq_epi8(a, b); }
+    LEXAMUND_AVX2 static Block And(Block a, Block b) { return _mm256_and_si256(a, b); }
+    LEXAMUND_AVX2 static Block Or(Block a, Block b) { return _mm256_or_si256(a, b); }
+    LEXAMUND_AVX2 static std::uint32_t Bits(Block a) {
+        return static_cast<std::uint32_t>(_mm256_movemask_epi8(a));
     }
-    LEXAMUND_AVX2 static std::uint32_t EqualEither(Block a, Block b, Block c) {
-        return static_cast<std::uint32_t>(_mm256_movemask_epi8(
-            _mm256_or_si256(_mm256_cmpeq_epi8(a, b), _mm256_cmpeq_epi8(a, c))));
-    }
+    LEXAMUND_AVX2 static std::uint32_t Equal(Block a, Block b) { return Bits(Same(a, b)); }
     LEXAMUND_AVX2 static std::uint32_t Zeros(Block a) { return Equal(a, Splat(0)); }
     LEXAMUND_AVX2 static bool AnyZero(Block a) { return Zeros(a) != 0; }
     template <bool kNumbers> LEXAMUND_AVX2 static ByteMasks Classify(Block a, const Classes& c) {

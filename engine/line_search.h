@@ -32,6 +32,9 @@ struct LineSearch {
     // The prefix with each letter in its other case when case is ignored, else the prefix
     // again: a word byte matches when it equals either.
     alignas(16) unsigned char other[kPrefixSize];
+    // 0xFF on each prefix byte among the first 32, else 0: the vector paths put the typed
+    // prefix over a word met in another case with it.
+    alignas(16) unsigned char prefixKeep[32];
     unsigned char caseRule[kPrefixSize]; // per prefix byte: kRestSmall, kRestCapital or 0
     unsigned char firstBytes[256];       // 1 for the prefix's first byte and its other case
     std::uint32_t length;                // of the prefix, 1 to 64

@@ -202,6 +202,43 @@ LEXAMUND_AVX2 inline ByteClasses32 LoadByteClasses32() {
 }
 #undef LEXAMUND_CLASS_CONSTANTS
 
+// The recasing constants of the vector paths, each byte repeated 16 times: a set per
+// direction, to capital ([0]) and to small ([1]). The letters that move lie in three
+// ranges, tested as above: A-Z or a-z (near), 0x80-0x8F or 0xA0-0xAF (near, no bias
+// needed for 0x80), 0x90-0x9F or 0xE0-0xEF (far); and the pairs in 0xF0-0xF7, whose
+// capital is even (masked with 0xF9, a capital reads 0xF0, a small letter 0xF1). Each
+// class adds its signed distance.
+constexpr std::uint8_t RangeBias(unsigned lo) {
+    return static_cast<std::uint8_t>(0x80 - lo);
+}
+inline constexpr std::size_t kRecaseCount = 9;
+inline constexpr std::uint8_t kRecaseBytes[2][kRecaseCount] = {
+    {RangeBias('a'), 0x80 + 26, RangeBias(0xA0), RangeBias(0xE0), 0x80 + 16, 0xF9, 0xF1, 0xE0,
+     0xB0},
+    {RangeBias('A'), 0x80 + 26, RangeBias(0x80), RangeBias(0x90), 0x80 + 16, 0xF9, 0xF0, 0x20,
+     0x50}};
+// The pair's distance: a pair's mask is 0xFF, so it is added as +1 (masked) or -1 (as is).
+inline constexpr std::uint8_t kRecasePairStep[2] = {0xFF, 0x01};
+
+constexpr std::array<std::uint8_t, 16 * 2 * (kRecaseCount + 1)> MakeRecaseTable() {
+    std::array<std::uint8_t, 16 * 2 * (kRecaseCount + 1)> table{};
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        const std::size_t set = i / (16 * (kRecaseCount + 1));
+        const std::size_t row = i / 16 % (kRecaseCount + 1);
+        table[i] = row < kRecaseCount ? kRecaseBytes[set][row] : kRecasePairStep[set];
+    }
+    return table;
+}
+alignas(16) inline constexpr auto kRecaseTable = MakeRecaseTable();
+
+// The rows of one direction's set, hidden from the optimiser as ClassTable's are: the
+// recasing then reads each constant as an operand in memory.
+inline const std::uint8_t* RecaseRows(bool toSmall) {
+    const std::uint8_t* rows = kRecaseTable.data() + (toSmall ? 16 * (kRecaseCount + 1) : 0);
+    __asm__("" : "+r"(rows));
+    return rows;
+}
+
 // The word-character mask (IsWordChar with the given Numbers setting) and the word-byte
 // mask (IsExtractionChar, likewise) of 16 or 32 bytes: bit k for byte k. The two share the
 // letter, digit and underscore tests.
