@@ -372,44 +372,60 @@ TEST_F(LineSearchPaths, AnImpossiblePrefixReadsNoLine) {
     }
 }
 
-// With the options off the search reads nothing that only they need: the prefix's other
-// case, its case rule or the held words (the prefix's second byte is compared in the
-// typed case alone).
+// With the options off, the search reads nothing only the options need. Under IgnoreCase, a
+// line whose words all carry the prefix as typed reads nothing only the case path needs
+// (the prefix's other case past the two bytes the first pass splats, the case rule, the
+// typed prefix's mask): such words cost what they would with case mattering.
 TEST_F(LineSearchPaths, TheOptionsOffSearchReadsNothingOnlyTheyNeed) {
-    const std::string text =
-        "abc ABC Abd aBe abcdefghijklmnopqrstuvwxyzabcdefghijk abcdefghijklmnopqrsT ab";
-    const PaddedLine line(text);
-    for (const std::uint32_t numbers : {0u, 1u}) {
-        gSettings = {0, 0, 1, numbers, 0, 0};
-        for (const char* prefix : {"a", "ab", "abc", "abcdefghijklmnopqrs"}) {
-            ModelList model;
-            ModelHarvest(text, prefix, numbers != 0, &model);
-            for (const NamedPath& path : Paths()) {
-                char buffer[kPrefixSize] = {};
-                std::strncpy(buffer, prefix, sizeof buffer);
-                LineSearch search;
-                PrepareLineSearch(search, buffer);
-                search.path = path.path;
-                // The sanitizer sees no direct use of the global's count: a value no hold
-                // leaves behind shows whether the search emptied it.
-                gLineWords.count = kMaxLineWords;
-                ASAN_POISON_MEMORY_REGION(search.other, sizeof search.other);
-                ASAN_POISON_MEMORY_REGION(search.caseRule, sizeof search.caseRule);
-                ASAN_POISON_MEMORY_REGION(&gLineWords, sizeof gLineWords);
-                CandidateList = nullptr;
-                SearchLine(search, line.bytes.get(), text.size());
-                ASAN_UNPOISON_MEMORY_REGION(&search, sizeof search);
-                ASAN_UNPOISON_MEMORY_REGION(&gLineWords, sizeof gLineWords);
-                EXPECT_EQ(gLineWords.count, kMaxLineWords) << path.name << " " << prefix;
-                gLineWords.count = 0;
-                std::vector<std::string> words;
-                for (const CandidateNode* node = CandidateList; node != nullptr;
-                     node = node->nextNode) {
-                    words.emplace_back(node->word);
+    struct Setting {
+        std::uint32_t ignoreCase;
+        const char* text;
+        std::size_t otherFrom; // the first byte of LineSearch::other the search must not read
+    };
+    const Setting settings[] = {
+        {0, "abc ABC Abd aBe abcdefghijklmnopqrstuvwxyzabcdefghijk abcdefghijklmnopqrsT ab", 0},
+        {1, "abcdefghijklmnopqrsx Xbc abcdefghijklmnopqrstuvwxyzabcdefghijk abcdefghijklmnopqrsT",
+         2}};
+    for (const Setting& setting : settings) {
+        const std::string text = setting.text;
+        const PaddedLine line(text);
+        for (const std::uint32_t numbers : {0u, 1u}) {
+            gSettings = {0, 0, 1, numbers, setting.ignoreCase, 0};
+            for (const char* prefix : {"a", "ab", "abc", "abcdefghijklmnopqrs"}) {
+                ModelOptions options;
+                options.numbers = numbers != 0;
+                options.ignoreCase = setting.ignoreCase != 0;
+                ModelList model;
+                ModelHarvest(text, prefix, options, &model);
+                for (const NamedPath& path : Paths()) {
+                    char buffer[kPrefixSize] = {};
+                    std::strncpy(buffer, prefix, sizeof buffer);
+                    LineSearch search;
+                    PrepareLineSearch(search, buffer);
+                    search.path = path.path;
+                    // The sanitizer sees no direct use of the global's count: a value no hold
+                    // leaves behind shows whether the search emptied it.
+                    gLineWords.count = kMaxLineWords;
+                    ASAN_POISON_MEMORY_REGION(search.other + setting.otherFrom,
+                                              sizeof search.other - setting.otherFrom);
+                    ASAN_POISON_MEMORY_REGION(search.caseRule, sizeof search.caseRule);
+                    ASAN_POISON_MEMORY_REGION(search.prefixKeep, sizeof search.prefixKeep);
+                    ASAN_POISON_MEMORY_REGION(&gLineWords, sizeof gLineWords);
+                    CandidateList = nullptr;
+                    SearchLine(search, line.bytes.get(), text.size());
+                    ASAN_UNPOISON_MEMORY_REGION(&search, sizeof search);
+                    ASAN_UNPOISON_MEMORY_REGION(&gLineWords, sizeof gLineWords);
+                    EXPECT_EQ(gLineWords.count, kMaxLineWords) << path.name << " " << prefix;
+                    gLineWords.count = 0;
+                    std::vector<std::string> words;
+                    for (const CandidateNode* node = CandidateList; node != nullptr;
+                         node = node->nextNode) {
+                        words.emplace_back(node->word);
+                    }
+                    FreeCandidates();
+                    CandidateList = nullptr;
+                    EXPECT_EQ(words, model.words) << path.name << " " << prefix;
                 }
-                FreeCandidates();
-                CandidateList = nullptr;
-                EXPECT_EQ(words, model.words) << path.name << " " << prefix;
             }
         }
     }
