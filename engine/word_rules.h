@@ -220,11 +220,14 @@ inline constexpr std::uint8_t kRecaseBytes[2][kRecaseCount] = {
 // The pair's distance: a pair's mask is 0xFF, so it is added as +1 (masked) or -1 (as is).
 inline constexpr std::uint8_t kRecasePairStep[2] = {0xFF, 0x01};
 
-constexpr std::array<std::uint8_t, 16 * 2 * (kRecaseCount + 1)> MakeRecaseTable() {
-    std::array<std::uint8_t, 16 * 2 * (kRecaseCount + 1)> table{};
+inline constexpr std::size_t kRecaseRows = kRecaseCount + 1; // the pair's step last
+inline constexpr std::size_t kRecaseSetSize = kRecaseRows * 16;
+
+constexpr std::array<std::uint8_t, 2 * kRecaseSetSize> MakeRecaseTable() {
+    std::array<std::uint8_t, 2 * kRecaseSetSize> table{};
     for (std::size_t i = 0; i < table.size(); ++i) {
-        const std::size_t set = i / (16 * (kRecaseCount + 1));
-        const std::size_t row = i / 16 % (kRecaseCount + 1);
+        const std::size_t set = i / kRecaseSetSize;
+        const std::size_t row = i / 16 % kRecaseRows;
         table[i] = row < kRecaseCount ? kRecaseBytes[set][row] : kRecasePairStep[set];
     }
     return table;
@@ -234,7 +237,7 @@ alignas(16) inline constexpr auto kRecaseTable = MakeRecaseTable();
 // The rows of one direction's set, hidden from the optimiser as ClassTable's are: the
 // recasing then reads each constant as an operand in memory.
 inline const std::uint8_t* RecaseRows(bool toSmall) {
-    const std::uint8_t* rows = kRecaseTable.data() + (toSmall ? 16 * (kRecaseCount + 1) : 0);
+    const std::uint8_t* rows = kRecaseTable.data() + (toSmall ? kRecaseSetSize : 0);
     __asm__("" : "+r"(rows));
     return rows;
 }
