@@ -497,6 +497,23 @@ IndexCost CostOfListedWords() {
     return cost;
 }
 
+#if LEXAMUND_HAVE_SSE2_PATH
+// A short word's hash is the same from its bytes and from its two registers: under
+// NearestFirst the vector paths look a word up with one and the held words are listed
+// with the other, so a word that reads differently would be held and probed again.
+TEST(ShortWordHash, BytesAndRegistersAgreeAtEveryLength) {
+    Random random{29};
+    for (std::size_t length = 1; length <= kMaxShortWordLength; ++length) {
+        alignas(16) unsigned char padded[kShortPaddedSize] = {};
+        for (std::size_t k = 0; k < length; ++k)
+            padded[k] = static_cast<unsigned char>(1 + random.Below(255));
+        const __m128i low = _mm_load_si128(reinterpret_cast<const __m128i*>(padded));
+        const __m128i high = _mm_load_si128(reinterpret_cast<const __m128i*>(padded + 16));
+        EXPECT_EQ(HashPaddedWord(padded), HashPaddedWord(low, high)) << length;
+    }
+}
+#endif
+
 // Per listed word, the index visits at most 0.47 slots past home on average and 4 at most,
 // and compares one word: bounds with room, which a hash that collides (a constant, one
 // that ignores some of the word's bytes, or one whose factor drops its top bits) exceeds on
