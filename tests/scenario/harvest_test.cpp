@@ -330,6 +330,10 @@ const std::string kPri = "\xAF\xE0\xA8";
 const std::string kPrivetCapitals = "\x8F\x90\x88\x82\x85\x92";
 const std::string kPrivet = "\xAF\xE0\xA8\xA2\xA5\xE2";
 const std::string kA32(32, 'a');
+// 'запряжённая' and 'ЗАПРЯЖЁННАЯ': past their first two letters, each end of the ranges that
+// move (а п, р я; А П, Р Я) and a paired letter (ё Ё).
+const std::string kHarnessed = "\xA7\xA0\xAF\xE0\xEF\xA6\xF1\xAD\xAD\xA0\xEF";
+const std::string kHarnessedCapitals = "\x87\x80\x8F\x90\x9F\x86\xF0\x8D\x8D\x80\x9F";
 
 // Each row: the options, the lines (the cursor at the end of the last, after the prefix) and
 // the words offered, in order.
@@ -350,9 +354,28 @@ TEST_F(Harvest, IgnoreCaseAndNearestFirstChangeTheWordsAndTheirOrder) {
         {{.ignoreCase = 1}, {"sTRAY", "STR"}, "STR", {"STRAY"}},
         {{.ignoreCase = 1}, {"AbCdef", "ABC"}, "ABC", {"ABCDEF"}},
         {{.ignoreCase = 1}, {"STring", "STR"}, "STR", {"STRING"}},
+        // The rest recased at both ends of each range of letters, Latin and Cyrillic.
+        {{.ignoreCase = 1}, {"stanza", "ST"}, "ST", {"STANZA"}},
+        {{.ignoreCase = 1},
+         {kHarnessedCapitals, kHarnessed.substr(0, 1)},
+         kHarnessed.substr(0, 1),
+         {kHarnessed}},
+        {{.ignoreCase = 1},
+         {kHarnessed, kHarnessedCapitals.substr(0, 2)},
+         kHarnessedCapitals.substr(0, 2),
+         {kHarnessedCapitals}},
+        // A word as typed in its first two bytes but not in a later one, beside one met in
+        // another case from its first byte: both take the case rule.
+        {{.ignoreCase = 1}, {"String stRong", "str"}, "str", {"string", "strong"}},
         // Ё and ё pair as capital and small: 'ёлка' for 'ЁЛ' is 'ЁЛКА', 'ЁЛКА' for 'ёл' 'ёлка'.
         {{.ignoreCase = 1}, {"\xF1\xAB\xAA\xA0", "\xF0\x8B"}, "\xF0\x8B", {"\xF0\x8B\x8A\x80"}},
         {{.ignoreCase = 1}, {"\xF0\x8B\x8A\x80", "\xF1\xAB"}, "\xF1\xAB", {"\xF1\xAB\xAA\xA0"}},
+        // 'ёлка ёж' for 'Ё' is 'Ёлка Ёж': the typed capital over the small letter, the rest
+        // as found (two words, for the menu shows the whole text).
+        {{.ignoreCase = 1},
+         {"\xF1\xAB\xAA\xA0 \xF1\xA6", "\xF0"},
+         "\xF0",
+         {"\xF0\xAB\xAA\xA0", "\xF0\xA6"}},
         // 'ЇЖАК' for 'їж' (Ї ї, then the rest small).
         {{.ignoreCase = 1}, {"\xF4\x86\x80\x8A", "\xF5\xA6"}, "\xF5\xA6", {"\xF5\xA6\xA0\xAA"}},
         // A capital typed where the word has the small letter, in a prefix with small letters,
@@ -362,6 +385,11 @@ TEST_F(Harvest, IgnoreCaseAndNearestFirstChangeTheWordsAndTheirOrder) {
          {"abcdefghijklmnopqrSt abcdefghijklmnopqrXy", "abcdefghijklmnopQR"},
          "abcdefghijklmnopQR",
          {"abcdefghijklmnopQRSt", "abcdefghijklmnopQRXy"}},
+        // A small letter typed past 16 bytes and met as typed asks nothing of the rest.
+        {{.ignoreCase = 1},
+         {"abcdefghijklmnopqrST", "abcdefghijklmnopQr"},
+         "abcdefghijklmnopQr",
+         {"abcdefghijklmnopQrST"}},
         // A small letter typed past the 32nd byte still makes the rest small.
         {{.ignoreCase = 1}, {kA32 + "BCD", kA32 + "b"}, kA32 + "b", {kA32 + "bcd"}},
         // Texts that collapse into one are offered once, at their first place.
@@ -369,6 +397,8 @@ TEST_F(Harvest, IgnoreCaseAndNearestFirstChangeTheWordsAndTheirOrder) {
         // Numbers still decides the word starts.
         {{.numbers = 1, .ignoreCase = 1}, {"x1Abc ab1AB2", "ab"}, "ab", {"ab1AB2"}},
         {{.ignoreCase = 1}, {"x1Abc ab1AB2", "ab"}, "ab", {"abc", "ab1AB2", "ab2"}},
+        // A prefix byte without cases ('_', a word byte with Numbers) matches in either.
+        {{.numbers = 1, .ignoreCase = 1}, {"str_cat", "STR_"}, "STR_", {"STR_CAT"}},
         // Nearest first: the cursor's line right to left, then each line above.
         {{.nearestFirst = 1}, {"abp abq", "abr", "abq abs ab"}, "ab", {"abs", "abq", "abr", "abp"}},
         {{.ignoreCase = 1, .nearestFirst = 1}, {"String", "STR st"}, "st", {"str", "string"}},

@@ -319,13 +319,19 @@ std::vector<std::string> SearchPoisoned(LineSearchPath path, const PaddedLine& l
 
 // Once the list holds 150 words, no search reads another byte of its line, another held
 // word or another line: under every setting, on every path, with short and long words
-// (the long ones over several stretches of a line).
+// (the long ones over several stretches of a line), and with short ones each followed by
+// its twin with a capital first, so that under IgnoreCase every block holds both cases.
 TEST_F(LineSearchPaths, NothingIsReadOnceTheListIsFull) {
-    for (const std::size_t stem : {0u, 40u}) {
+    const struct {
+        std::size_t stem;
+        bool twins;
+    } rows[] = {{0, false}, {40, false}, {0, true}};
+    for (const auto& [stem, twins] : rows) {
         std::string text;
         for (int i = 0; i < 160; ++i) {
-            text += 'q' + std::string(stem, 'w') + static_cast<char>('a' + i / 26) +
-                    static_cast<char>('a' + i % 26) + ' ';
+            const std::string rest = std::string(stem, 'w') + static_cast<char>('a' + i / 26) +
+                                     static_cast<char>('a' + i % 26) + ' ';
+            text += 'q' + rest + (twins ? 'Q' + rest : std::string());
         }
         const PaddedLine line(text);
         gLineToPoisonWhenFull = &line;
