@@ -224,24 +224,41 @@ TEST_F(LineSearchPaths, AListThatFillsMidLine) {
 
 // The first pass matches a prefix's first two bytes: where case matters, a prefix of one or
 // two bytes costs the second pass no comparison, so the search never reads the prefix past
-// them (the sanitizer reports any read of the poisoned rest).
+// them (the sanitizer reports any read of the poisoned rest). Under IgnoreCase a word of 17
+// to 31 bytes met in another case reads the prefix, its other case and the keep mask 16
+// bytes at a time, and not their second 16 bytes when the prefix ends in the first.
 TEST_F(LineSearchPaths, AShortPrefixIsNotComparedAgain) {
 #if defined(__SANITIZE_ADDRESS__)
-    gSettings = {0, 0, 1, 0, 0, 0};
-    const std::string line = "ab abc abd a abe xab ab" + std::string(kLinePadding, '\0');
-    for (const char* prefix : {"a", "ab"}) {
-        for (const NamedPath& path : Paths()) {
-            LineSearch search;
-            PrepareLineSearch(search, prefix);
-            search.path = path.path;
-            ASAN_POISON_MEMORY_REGION(search.prefix + 2, kPrefixSize - 2);
-            ASAN_POISON_MEMORY_REGION(search.other + 2, kPrefixSize - 2);
-            CandidateList = nullptr;
-            SearchLine(search, reinterpret_cast<const unsigned char*>(line.data()), 23);
-            ASAN_UNPOISON_MEMORY_REGION(&search, sizeof search);
-            EXPECT_EQ(gCandidateIndex.count, prefix[1] == 0 ? 4 : 3) << path.name << prefix;
-            FreeCandidates();
-            CandidateList = nullptr;
+    const struct {
+        std::uint32_t ignoreCase;
+        const char* text;
+        std::size_t readable; // bytes of the prefix and of its other case the search may read
+    } rows[] = {{0, "ab abc abd a abe xab ab", 2},
+                {1, "ABCDEFGHIJKLMNOPQRSTU Abcdefghijklmnopqrst abcdefghijklmnopqrstuvw", 16}};
+    for (const auto& row : rows) {
+        gSettings = {0, 0, 1, 0, row.ignoreCase, 0};
+        const std::string text = row.text;
+        const std::string line = text + std::string(kLinePadding, '\0');
+        for (const char* prefix : {"a", "ab"}) {
+            ModelOptions options;
+            options.ignoreCase = row.ignoreCase != 0;
+            ModelList model;
+            ModelHarvest(text, prefix, options, &model);
+            for (const NamedPath& path : Paths()) {
+                LineSearch search;
+                PrepareLineSearch(search, prefix);
+                search.path = path.path;
+                ASAN_POISON_MEMORY_REGION(search.prefix + row.readable, kPrefixSize - row.readable);
+                ASAN_POISON_MEMORY_REGION(search.other + row.readable, kPrefixSize - row.readable);
+                ASAN_POISON_MEMORY_REGION(search.prefixKeep + 16, 16);
+                CandidateList = nullptr;
+                SearchLine(search, reinterpret_cast<const unsigned char*>(line.data()),
+                           text.size());
+                ASAN_UNPOISON_MEMORY_REGION(&search, sizeof search);
+                EXPECT_EQ(gCandidateIndex.count, model.words.size()) << path.name << prefix;
+                FreeCandidates();
+                CandidateList = nullptr;
+            }
         }
     }
 #else
