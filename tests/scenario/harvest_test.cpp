@@ -390,6 +390,12 @@ TEST_F(Harvest, IgnoreCaseAndNearestFirstChangeTheWordsAndTheirOrder) {
          {"abcdefghijklmnopqrST", "abcdefghijklmnopQr"},
          "abcdefghijklmnopQr",
          {"abcdefghijklmnopQrST"}},
+        // A long word (taken a byte at a time) that differs in a small letter and then in a
+        // capital that asks for nothing: the small letter still makes the rest small.
+        {{.ignoreCase = 1},
+         {"AbCDEFGHIJKLMNOPQRSTUVWXYZABCDEFGH", "aB"},
+         "aB",
+         {"aBcdefghijklmnopqrstuvwxyzabcdefgh"}},
         // A small letter typed past the 32nd byte still makes the rest small.
         {{.ignoreCase = 1}, {kA32 + "BCD", kA32 + "b"}, kA32 + "b", {kA32 + "bcd"}},
         // Texts that collapse into one are offered once, at their first place.
