@@ -23,6 +23,12 @@
 #define LEXAMUND_BENCH_HOST_ONLY 0
 #endif
 
+#if __has_include(<valgrind/callgrind.h>)
+#include <valgrind/callgrind.h> // under callgrind --instr-atstart=no, the set-up runs uninstrumented
+#else
+#define CALLGRIND_START_INSTRUMENTATION
+#endif
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -301,6 +307,7 @@ int OneRequest(const std::string& name) {
     TestHost host;
     Prepare(host, w);
     std::size_t fetches = 0;
+    CALLGRIND_START_INSTRUMENTATION; // a no-op outside valgrind, and when already instrumenting
     const std::int32_t result = CountedRequest(host, w, fetches);
     const bool completed = Completed(host, w);
     const bool whole = ReadsWhole(w, fetches);
