@@ -14,6 +14,13 @@ for p in "${packages[@]}"; do
 done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
-  $sudo apt-get update -qq
+  # A mirror caught mid-sync fails one index (most often the i386 one, which wine32 needs
+  # to match the amd64 libraries' versions); it is whole again within minutes.
+  for try in 1 2 3 4 5 6; do
+    $sudo apt-get update -qq && break
+    [ "$try" -lt 6 ] || { echo "apt-get update kept failing" >&2; exit 1; }
+    echo "apt-get update failed; trying again in $((try * 30)) seconds" >&2
+    sleep $((try * 30))
+  done
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
