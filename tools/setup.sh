@@ -14,8 +14,8 @@ for p in "${packages[@]}"; do
 done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
-  # A mirror caught mid-sync fails one index (most often the i386 one, which wine32 needs
-  # to match the amd64 libraries' versions); it is whole again within minutes.
+  # A mirror caught mid-sync fails an index (the i386 one too, which wine32 needs to match
+  # the amd64 libraries' versions) until the sync ends; a few minutes' wait covers most.
   for try in 1 2 3 4 5 6; do
     $sudo apt-get update -qq && break
     [ "$try" -lt 6 ] || { echo "apt-get update kept failing" >&2; exit 1; }
