@@ -1,7 +1,7 @@
 // The completion engine: request, word rules, harvest, menu and insertion.
 #pragma once
 
-#include "engine/word_rules.h" // IsWordChar, ExtractPrefix, PrefixLength
+#include "engine/word_rules.h" // IsWordChar, ExtractPrefix, PrefixLength, kPrefixSize
 
 #include <cstddef>
 #include <cstdint>
@@ -9,7 +9,6 @@
 // ---- Fixed bounds ----
 
 inline constexpr int kLineCopySize = 1024; // bytes of a line that take part in a request
-inline constexpr int kPrefixSize = 64;     // prefix buffer; a full buffer has no terminator
 inline constexpr int kMaxWordLength = 63;  // characters of a candidate word; longer ones are cut
 // Characters of a short word: it fits 32 bytes with its terminator, as the searches carry
 // most words; a longer one takes a path of its own and a node with room for 64.

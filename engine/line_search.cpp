@@ -42,12 +42,14 @@ SimdCap SimdCapFromEnvironment() {
 
 // The case rule of each prefix byte, and its masks for the vector paths: a small letter asks
 // for a small rest; a capital after the first letter, in a prefix with no small letter at
-// all, for a capital rest. Also whether every byte can be part of a word.
+// all, for a capital rest. Also whether every byte can be part of a word, and whether the
+// prefix is made of the user's own characters only.
 void PrepareCaseRule(LineSearch& search) {
     bool anySmall = false;
     bool letterSeen = false;
-    const std::uint8_t* taken = TakenTable(search.numbers);
+    const std::uint8_t* taken = search.taken;
     search.possible = true;
+    search.needsOtherThanOwn = search.own != nullptr;
     for (std::uint32_t k = 0; k < search.length; ++k) {
         const unsigned char byte = search.prefix[k];
         const bool small = kCapitalLetter[byte] != byte;
@@ -57,6 +59,7 @@ void PrepareCaseRule(LineSearch& search) {
         anySmall = anySmall || small;
         letterSeen = letterSeen || small || capital;
         if (taken[byte] == 0) search.possible = false;
+        if (search.own != nullptr && search.own[byte] == 0) search.needsOtherThanOwn = false;
     }
     for (std::uint32_t k = 0; k < search.length && k < 32; ++k) {
         if (anySmall && search.caseRule[k] == kRestCapital) search.caseRule[k] = 0;
@@ -82,6 +85,10 @@ void PrepareLineSearch(LineSearch& search, const char* prefix) {
     search.prefixBits = length < 32 ? (1u << length) - 1 : ~0u;
     std::memset(search.prefixKeep, 0xFF, length < 32 ? length : 32);
     search.numbers = gSettings.numbers != 0;
+    const WordTables tables = WordTablesFor(search.numbers);
+    search.word = tables.word;
+    search.taken = tables.taken;
+    search.own = tables.own;
     search.foldCase = gSettings.ignoreCase != 0;
     search.nearestFirst = gSettings.nearestFirst != 0;
     PrepareCaseRule(search);
@@ -142,8 +149,19 @@ inline bool OfferShortWord(const LineSearch& search, const PaddedWord& word) {
     return slot.node != nullptr || ListOrHold(search, word, slot, hash);
 }
 
-// Hands on a taken word of length bytes (more than the prefix's), of either length.
+// Whether a word of length bytes holds a byte past the prefix that is not one of the user's
+// own characters: a word of those alone (`-----`) is none.
+bool HoldsOtherThanOwn(const LineSearch& search, const PaddedWord& word, std::size_t length) {
+    for (std::size_t k = search.length; k < length; ++k) {
+        if (search.own[word.bytes[k]] == 0) return true;
+    }
+    return false;
+}
+
+// Hands on a taken word of length bytes (more than the prefix's), of either length; under a
+// prefix of the user's characters only, when it holds another byte.
 inline bool OfferTakenWord(const LineSearch& search, PaddedWord& word, std::size_t length) {
+    if (search.needsOtherThanOwn && !HoldsOtherThanOwn(search, word, length)) return true;
     if (length > static_cast<std::size_t>(kMaxShortWordLength)) {
         return OfferLongWord(search, word, length);
     }
@@ -155,7 +173,7 @@ inline bool OfferTakenWord(const LineSearch& search, PaddedWord& word, std::size
 __attribute__((noinline)) bool TakeLongRest(const LineSearch& search, PaddedWord& word,
                                             const unsigned char* start, std::size_t end,
                                             std::size_t room) {
-    const std::uint8_t* taken = TakenTable(search.numbers);
+    const std::uint8_t* taken = search.taken;
     if (room > static_cast<std::size_t>(kMaxWordLength)) room = kMaxWordLength;
     std::size_t stop = end; // found first and copied after: byte stores would alias the table
     while (stop < room && taken[start[stop]] != 0)
@@ -195,15 +213,16 @@ __attribute__((noinline)) bool TakeWordInCase(const LineSearch& search, const un
     }
     if (room > static_cast<std::size_t>(kMaxWordLength)) room = kMaxWordLength;
     const RestCase rest = ChooseRestCase((rule & kRestSmall) != 0, (rule & kRestCapital) != 0);
-    end = TakeRestInCase(word, start, end, room, TakenTable(search.numbers), rest);
+    end = TakeRestInCase(word, start, end, room, search.taken, rest);
     return end == search.length || OfferTakenWord(search, word, end);
 }
 
 // Takes the word at start when it starts with the prefix (in either case under kFold) and
 // is longer: the run of word bytes there, at most room, cut to kMaxWordLength, given the
-// typed prefix and the rest in the case the case rule asks for; taken is the Numbers
-// setting's table. The plain path takes every word so. Returns false once the list is full.
-template <bool kFold>
+// typed prefix and the rest in the case the case rule asks for; taken is the request's
+// table. Under kOwn the user's characters are word bytes too, and a word of them alone is
+// refused. The plain path takes every word so. Returns false once the list is full.
+template <bool kFold, bool kOwn>
 bool TakeWordAt(const LineSearch& search, const unsigned char* start, std::size_t room,
                 const std::uint8_t* taken) {
     if (room <= search.length) return true;
@@ -229,7 +248,8 @@ bool TakeWordAt(const LineSearch& search, const unsigned char* start, std::size_
         if (taken[start[end]] == 0) break;
         word.bytes[end] = start[end];
     }
-    return end == search.length || OfferShortWord(search, word);
+    if (end == search.length) return true;
+    return kOwn ? OfferTakenWord(search, word, end) : OfferShortWord(search, word);
 }
 
 // TakeWordAt for a vector path's word whose first 32 bytes are word bytes, under any
@@ -248,8 +268,8 @@ __attribute__((noinline, cold)) bool TakeLongWord(const LineSearch& search,
 
 // One byte at a time: a byte equal to the prefix's first (under kFold, either of its cases:
 // LineSearch::firstBytes) after a byte that is no word character (or at the line's start) is
-// a word start. word and taken are the Numbers setting's tables.
-template <bool kFold>
+// a word start. word and taken are the request's tables; kOwn as for TakeWordAt.
+template <bool kFold, bool kOwn>
 __attribute__((noinline)) void ScanPlain(const LineSearch& search, const unsigned char* text,
                                          std::size_t length, const std::uint8_t* word,
                                          const std::uint8_t* taken) {
@@ -259,17 +279,22 @@ __attribute__((noinline)) void ScanPlain(const LineSearch& search, const unsigne
         const unsigned char byte = text[at];
         if (byte == 0) return;
         if ((kFold ? search.firstBytes[byte] != 0 : byte == first) && before == 0 &&
-            !TakeWordAt<kFold>(search, text + at, length - at, taken)) {
+            !TakeWordAt<kFold, kOwn>(search, text + at, length - at, taken)) {
             return;
         }
         before = word[byte];
     }
 }
 
-// The plain search for one set of settings.
-template <bool kNumbers, bool kFold>
+// The plain search for one set of settings; with the user's characters, their tables.
+template <bool kNumbers, bool kFold, bool kOwn>
 void SearchPlainWith(const LineSearch& search, const unsigned char* text, std::size_t length) {
-    ScanPlain<kFold>(search, text, length, WordCharTable(kNumbers), TakenTable(kNumbers));
+    if (kOwn) {
+        ScanPlain<kFold, true>(search, text, length, search.word, search.taken);
+    } else {
+        ScanPlain<kFold, false>(search, text, length, WordCharTable(kNumbers),
+                                TakenTable(kNumbers));
+    }
 }
 
 // A search under NearestFirst: the line's words are held back, then offered right to left.
@@ -280,20 +305,21 @@ void HoldingLineWords(const LineSearch& search, const unsigned char* text, std::
     OfferLineWords();
 }
 
-// The eight searches of a path, one per setting of Numbers, IgnoreCase and NearestFirst,
-// in the order OptionIndex numbers them; NearestFirst changes only what a new word does.
+// The sixteen searches of a path, one per setting of the user's characters (none or some),
+// Numbers, IgnoreCase and NearestFirst, in the order OptionIndex numbers them; NearestFirst
+// changes only what a new word does.
+#define LEXAMUND_OPTION_PATHS_OWN(search, own)                                                     \
+    search<false, false, own>, HoldingLineWords<search<false, false, own>>,                        \
+        search<false, true, own>, HoldingLineWords<search<false, true, own>>,                      \
+        search<true, false, own>, HoldingLineWords<search<true, false, own>>,                      \
+        search<true, true, own>, HoldingLineWords<search<true, true, own>>
 #define LEXAMUND_OPTION_PATHS(search)                                                              \
-    {                                                                                              \
-        search<false, false>, HoldingLineWords<search<false, false>>, search<false, true>,         \
-            HoldingLineWords<search<false, true>>, search<true, false>,                            \
-            HoldingLineWords<search<true, false>>, search<true, true>,                             \
-            HoldingLineWords<search<true, true>>                                                   \
-    }
-constexpr std::size_t kOptionSets = 8;
+    { LEXAMUND_OPTION_PATHS_OWN(search, false), LEXAMUND_OPTION_PATHS_OWN(search, true) }
+constexpr std::size_t kOptionSets = 16;
 
 std::size_t OptionIndex(const LineSearch& search) {
-    return (search.numbers ? 4u : 0u) | (search.foldCase ? 2u : 0u) |
-           (search.nearestFirst ? 1u : 0u);
+    return (search.own != nullptr ? 8u : 0u) | (search.numbers ? 4u : 0u) |
+           (search.foldCase ? 2u : 0u) | (search.nearestFirst ? 1u : 0u);
 }
 
 constexpr LineSearchPath kPlainPaths[kOptionSets] = LEXAMUND_OPTION_PATHS(SearchPlainWith);

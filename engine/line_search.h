@@ -41,11 +41,17 @@ struct LineSearch {
     std::uint32_t prefixBits;            // bit k set for each prefix byte k among the first 32
     std::uint32_t smallBits;             // bit k: caseRule[k] is kRestSmall (k < 32)
     std::uint32_t capitalBits;           // bit k: caseRule[k] is kRestCapital (k < 32)
-    bool numbers;                        // the Numbers setting at the request
-    bool foldCase;                       // the IgnoreCase setting at the request
-    bool nearestFirst;   // the NearestFirst setting: a line's words go right to left
-    bool possible;       // false when no word can qualify: the paths search nothing
-    LineSearchPath path; // the path in force at the request, compiled for its settings
+    // The word rules at the request: word characters and a taken word's bytes, and the
+    // user's own characters (null when there is none; see WordTablesFor).
+    const std::uint8_t* word;
+    const std::uint8_t* taken;
+    const std::uint8_t* own;
+    bool needsOtherThanOwn; // the prefix is the user's characters only: a word needs another
+    bool numbers;           // the Numbers setting at the request
+    bool foldCase;          // the IgnoreCase setting at the request
+    bool nearestFirst;      // the NearestFirst setting: a line's words go right to left
+    bool possible;          // false when no word can qualify: the paths search nothing
+    LineSearchPath path;    // the path in force at the request, compiled for its settings
 };
 
 // Fills search from a prefix buffer, the current settings and the path in force (picking

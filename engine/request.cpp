@@ -36,6 +36,7 @@ extern "C" std::int32_t HOSTENTRY ProcessEditorInput(const InputRecord* record) 
     if (gReentryGuard != 0) return 0;
     if (record == nullptr || gStartup.editorCommand == nullptr) return 0;
     if (!IsCompletionKey(record)) return 0;
+    UseWordRules(gSettings.numbers != 0);
 
     EditorStateRecord state = {};
     EditorCommand(kEditorGetState, &state);

@@ -100,25 +100,61 @@ inline constexpr std::array<std::uint8_t, 256> kTakenTableOff =
 inline constexpr std::array<std::uint8_t, 256> kTakenTableOn =
     word_tables::MakeExtractionTable(true);
 
-// The word-character table for a Numbers setting.
+// The word-character table for a Numbers setting, without the user's own characters.
 inline const std::uint8_t* WordCharTable(bool numbers) {
     return numbers ? kWordTableOn.data() : kWordTableOff.data();
 }
 
-// The table of a taken word's bytes for a Numbers setting.
+// The table of a taken word's bytes for a Numbers setting, without the user's own characters.
 inline const std::uint8_t* TakenTable(bool numbers) {
     return numbers ? kTakenTableOn.data() : kTakenTableOff.data();
 }
 
-// 1 when the byte (low 8 bits) is a word character: letters, bytes 0x80 and up, and,
-// with Numbers on, digits and the underscore.
+// ---- The user's own word characters ----
+//
+// Up to kMaxOwnWordChars characters that the user counts as word characters wherever the
+// rules ask, read once at start-up. Each is then a word character and a byte of a taken word,
+// so that `background-color` or `Foo::Bar` is one word and its prefix is typed as one.
+
+inline constexpr std::size_t kMaxOwnWordChars = 16;
+
+// Whether a byte may be one of the user's characters: printable ASCII that is neither a
+// letter nor a digit, less '&', which marks a hot key in the host's menus.
+constexpr bool MayBeOwnWordChar(unsigned b) {
+    return b > ' ' && b < 0x7F && !word_tables::IsLetter(b) && !word_tables::IsDigit(b) && b != '&';
+}
+
+// Takes the user's characters from text (size bytes, up to its first zero if it has one):
+// those MayBeOwnWordChar allows, each once, the first kMaxOwnWordChars; every other byte is
+// skipped. Replaces the set in force; an empty text empties it.
+void SetOwnWordChars(const char* text, std::size_t size);
+
+// The tables of the rules for one Numbers setting with the user's characters added.
+struct WordTables {
+    const std::uint8_t* word;  // 1 for a word character
+    const std::uint8_t* taken; // 1 for a byte of a taken word
+    // 1 for the user's characters that the setting does not make word characters already;
+    // null when there is none, and then word and taken are the constant tables above.
+    const std::uint8_t* own;
+};
+WordTables WordTablesFor(bool numbers);
+
+// Puts the rules for a Numbers setting in force for IsWordChar, IsExtractionChar and
+// ExtractPrefix. Each request calls it first, with the setting it runs under.
+void UseWordRules(bool numbers);
+
+// 1 when the byte (low 8 bits) is a word character under the rules in force: letters, bytes
+// 0x80 and up, with Numbers on digits and the underscore, and the user's characters.
 int IsWordChar(unsigned byte);
 
-// 1 when the byte (low 8 bits) may be part of a taken word: a-z, A-Z, 0-9, the code page
-// 866 Cyrillic letters 0x80-0xAF and 0xE0-0xF7, and with Numbers on the underscore.
+// 1 when the byte (low 8 bits) may be part of a taken word under the rules in force: a-z,
+// A-Z, 0-9, the code page 866 Cyrillic letters 0x80-0xAF and 0xE0-0xF7, with Numbers on the
+// underscore, and the user's characters.
 int IsExtractionChar(unsigned byte);
 
 // ---- The prefix ----
+
+inline constexpr int kPrefixSize = 64; // prefix buffer; a full buffer has no terminator
 
 // Copies into dest (size bytes, zero-filled by the caller) the run of word characters
 // that ends at text[column - 1]; at most size bytes, no terminator added.

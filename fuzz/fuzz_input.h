@@ -24,8 +24,13 @@
 inline constexpr unsigned char kWordTextBytes[64] = {
     'a',  'A',  'b',  'B',  'e',  'E',  'm',  'M',  'q',  'Q',  'x',  'X',  'y',  'Y',  'z',  'Z',
     0x80, 0xA0, 0x81, 0xA1, 0x85, 0xA5, 0x8C, 0xAC, 0x8E, 0xAE, 0x8F, 0xAF, 0x90, 0xE0, 0x9F, 0xEF,
-    0xF0, 0xF1, 0xF2, 0xF3, 0xF4, 0xF5, 0xF6, 0xF7, 0xF0, 0xF1, 0xF2, 0xF3, 0xF4, 0xF5, 0xF6, 0xF7,
+    0xF0, 0xF1, 0xF2, 0xF3, 0xF4, 0xF5, 0xF6, 0xF7, 0xF0, 0xF1, 0xF2, 0xF3, '-',  ':',  '.',  '$',
     '0',  '1',  '2',  '5',  '8',  '9',  '_',  '_',  'c',  'C',  0x91, 0xE1, ' ',  0xB0, 0xF8, 0xFF};
+
+// What a user's own word characters are drawn from: those the word text holds, others that
+// may be taken, and bytes that must be skipped.
+inline constexpr char kOwnWordCharBytes[16] = {'-', ':', '.', '$', '_', '-',    ':',  '!',
+                                               '~', '&', 'a', '1', ' ', '\x80', '\0', '/'};
 
 struct FuzzInput {
     const std::uint8_t* data;
@@ -58,6 +63,13 @@ struct FuzzInput {
         return text;
     }
     std::string Rest() { return Bytes(size); }
+    // A value for the user's own word characters: up to maxLength bytes of kOwnWordCharBytes.
+    std::string OwnWordText(std::size_t maxLength) {
+        std::string text = Bytes(Below(static_cast<unsigned>(maxLength) + 1));
+        for (char& c : text)
+            c = kOwnWordCharBytes[static_cast<unsigned char>(c) % 16];
+        return text;
+    }
     // Bytes(length), each byte but '\n' replaced by its pick from kWordTextBytes ('\n' stays,
     // to part the lines of a document).
     std::string WordText(std::size_t length) {

@@ -2,7 +2,7 @@
 // (every value, or word text: long words and the bytes the word rules set apart; lines of
 // any length up to 4 KB, followed by the padding the harvest gives them and not a byte
 // more), random prefixes up to a full buffer, Numbers, IgnoreCase and NearestFirst each on
-// or off.
+// or off, and some of the user's own word characters or none.
 #include "engine/candidates.h"
 #include "engine/line_search.h"
 #include "fuzz/fuzz_input.h"
@@ -71,6 +71,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     options.ignoreCase = (flags & 4) != 0;
     const bool nearestFirst = (flags & 8) != 0;
     const bool wordText = (flags & 16) != 0; // the prefix and the line drawn as word text
+    // With flag 32, the user's own word characters, drawn before the rest.
+    const std::string ownText = (flags & 32) != 0 ? in.OwnWordText(24) : std::string();
+    SetOwnWordChars(ownText.data(), ownText.size());
+    options.own = ModelOwnWordChars(ownText.data(), ownText.size());
     const std::size_t prefixLength = 1 + in.Below(kPrefixSize);
     const std::size_t prefixAt = in.Byte() | (in.Byte() & 0x0Fu) << 8;
     const auto draw = [&in, wordText](std::size_t length) {

@@ -31,10 +31,10 @@ std::int32_t OpenKey(RegKey root, const char* path, std::uint32_t options, std::
     if (gFaults.Fail()) return *result = 0, kAccessDenied;
     return kDefaultPlatform.regOpenKeyEx(root, path, options, access, result);
 }
-std::int32_t QueryValue(RegKey key, const char* name, std::uint32_t* reserved, std::uint8_t* data,
-                        std::uint32_t* size) {
+std::int32_t QueryValue(RegKey key, const char* name, std::uint32_t* reserved, std::uint32_t* type,
+                        std::uint8_t* data, std::uint32_t* size) {
     if (gFaults.Fail()) return kAccessDenied;
-    return kDefaultPlatform.regQueryValueEx(key, name, reserved, data, size);
+    return kDefaultPlatform.regQueryValueEx(key, name, reserved, type, data, size);
 }
 std::int32_t CreateKey(RegKey root, const char* path, std::uint32_t reserved, char* className,
                        std::uint32_t options, std::uint32_t access, void* security,

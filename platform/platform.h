@@ -12,17 +12,18 @@ using RegKey = std::uintptr_t; // an open registry key; 0 is none
 inline constexpr RegKey kHkeyCurrentUser = 0x80000001u;
 inline constexpr std::uint32_t kKeyQueryValue = 0x0001;
 inline constexpr std::uint32_t kKeyWrite = 0x20006;
+inline constexpr std::uint32_t kRegSz = 1;
 inline constexpr std::uint32_t kRegDword = 4;
 inline constexpr std::uint32_t kBeepHand = 0x10;     // MB_ICONHAND
 inline constexpr std::uint32_t kBeepAsterisk = 0x40; // MB_ICONASTERISK
 
 struct PlatformCalls {
     // Registry, with the arguments of the advapi32 functions of the same names, less the
-    // value's type and the key's disposition, which the plug-in has no use for.
+    // key's disposition, which the plug-in has no use for.
     std::int32_t (*regOpenKeyEx)(RegKey root, const char* path, std::uint32_t options,
                                  std::uint32_t access, RegKey* result);
     std::int32_t (*regQueryValueEx)(RegKey key, const char* name, std::uint32_t* reserved,
-                                    std::uint8_t* data, std::uint32_t* size);
+                                    std::uint32_t* type, std::uint8_t* data, std::uint32_t* size);
     std::int32_t (*regCreateKeyEx)(RegKey root, const char* path, std::uint32_t reserved,
                                    char* className, std::uint32_t options, std::uint32_t access,
                                    void* security, RegKey* result);

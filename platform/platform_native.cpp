@@ -169,7 +169,7 @@ std::int32_t OpenKey(RegKey root, const char* path, std::uint32_t, std::uint32_t
 }
 
 std::int32_t QueryValue(RegKey handle, const char* name, std::uint32_t* reserved,
-                        std::uint8_t* data, std::uint32_t* size) {
+                        std::uint32_t* type, std::uint8_t* data, std::uint32_t* size) {
     if (reserved != nullptr || (data != nullptr && size == nullptr)) {
         return kErrorInvalidParameter;
     }
@@ -180,6 +180,7 @@ std::int32_t QueryValue(RegKey handle, const char* name, std::uint32_t* reserved
     if (index < 0) return kErrorFileNotFound;
     const MemoryRegistryValue& value = key->values[static_cast<std::size_t>(index)];
     const auto length = static_cast<std::uint32_t>(value.data.size());
+    if (type != nullptr) *type = value.type;
     if (size == nullptr) return kErrorSuccess;
     const std::uint32_t room = *size;
     *size = length;

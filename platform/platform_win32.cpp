@@ -18,11 +18,11 @@ std::int32_t OpenKey(RegKey root, const char* path, std::uint32_t options, std::
     return status;
 }
 
-std::int32_t QueryValue(RegKey key, const char* name, std::uint32_t* reserved, std::uint8_t* data,
-                        std::uint32_t* size) {
+std::int32_t QueryValue(RegKey key, const char* name, std::uint32_t* reserved,
+                        std::uint32_t* type, std::uint8_t* data, std::uint32_t* size) {
     DWORD sizeWord = *size;
     const LONG status = RegQueryValueExA(AsHkey(key), name, reinterpret_cast<LPDWORD>(reserved),
-                                         nullptr, data, &sizeWord);
+                                         reinterpret_cast<LPDWORD>(type), data, &sizeWord);
     *size = sizeWord;
     return status;
 }

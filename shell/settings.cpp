@@ -90,7 +90,7 @@ std::uint32_t ReadSetting(RegKey root, const char* subkey, const char* valueName
     if (key == 0) return defaultValue;
     std::uint8_t data[kDwordSize] = {};
     std::uint32_t size = kDwordSize;
-    const std::int32_t status = gPlatform.regQueryValueEx(key, valueName, nullptr, data, &size);
+    const std::int32_t status = gPlatform.regQueryValueEx(key, valueName, nullptr, nullptr, data, &size);
     gPlatform.regCloseKey(key);
     if (status != 0) return defaultValue;
     // Bytes past a short value's data are zero, whatever the call left there.
@@ -104,6 +104,23 @@ void LoadSettings() {
         gSettings.*slot.field =
             ReadSetting(kHkeyCurrentUser, "", slot.valueName, slot.defaultValue);
     }
+    LoadOwnWordChars();
+}
+
+void LoadOwnWordChars() {
+    char text[kOwnWordCharsValueSize] = {};
+    std::uint32_t size = 0;
+    const RegKey key = OpenSettingsKey(kHkeyCurrentUser, "");
+    if (key != 0) {
+        std::uint32_t type = 0;
+        size = sizeof text;
+        const std::int32_t status = gPlatform.regQueryValueEx(
+            key, kOwnWordCharsValue, nullptr, &type, reinterpret_cast<std::uint8_t*>(text), &size);
+        gPlatform.regCloseKey(key);
+        // Another type, a value too long for the buffer or a failed read: no characters.
+        if (status != 0 || type != kRegSz || size > sizeof text) size = 0;
+    }
+    SetOwnWordChars(text, size);
 }
 
 void SaveSettings() {

@@ -41,9 +41,19 @@ std::uint32_t ReadSetting(RegKey root, const char* subkey, const char* valueName
                           std::uint32_t defaultValue);
 
 // Loads Space, Menu1, Sound, Numbers, IgnoreCase and NearestFirst, in that order, into
-// gSettings (defaults 0, 0, 1, 0, 0, 0). A key written before the last two existed lacks
-// them, and they take their defaults.
+// gSettings (defaults 0, 0, 1, 0, 0, 0), then the user's own word characters. A key written
+// before the last two existed lacks them, and they take their defaults.
 void LoadSettings();
+
+// The REG_SZ value of the user's own word characters, which the user sets in the registry
+// (the dialog has no text field) and the plug-in only reads, and the most bytes read of it.
+inline constexpr char kOwnWordCharsValue[] = "WordChars";
+inline constexpr int kOwnWordCharsValueSize = 256;
+
+// Reads the user's own word characters into the word rules (SetOwnWordChars): a REG_SZ value
+// of at most kOwnWordCharsValueSize bytes, read as far as its size says. A missing value, one
+// of another type or a longer one gives none; nothing is written.
+void LoadOwnWordChars();
 
 // Writes the six settings of gSettings, in the order Space, Menu1, Sound, Numbers,
 // IgnoreCase, NearestFirst.

@@ -88,17 +88,20 @@ TEST_F(MemoryRegistry, QueryReportsSizeAndFailsWhenTheDataDoesNotFit) {
     ASSERT_EQ(Open("Software\\Values", &key), kErrorSuccess);
     std::uint8_t data[4] = {9, 9, 9, 9};
     std::uint32_t size = 4;
-    EXPECT_EQ(kDefaultPlatform.regQueryValueEx(key, "big", nullptr, data, &size), kErrorMoreData);
+    EXPECT_EQ(kDefaultPlatform.regQueryValueEx(key, "big", nullptr, nullptr, data, &size),
+              kErrorMoreData);
     EXPECT_EQ(size, 8u);
     size = 4;
-    EXPECT_EQ(kDefaultPlatform.regQueryValueEx(key, "SMALL", nullptr, data, &size), kErrorSuccess);
+    EXPECT_EQ(kDefaultPlatform.regQueryValueEx(key, "SMALL", nullptr, nullptr, data, &size),
+              kErrorSuccess);
     EXPECT_EQ(size, 2u);
     EXPECT_EQ(data[0], 'a');
     EXPECT_EQ(data[2], 9) << "only the data's bytes are written";
     size = 0;
-    EXPECT_EQ(kDefaultPlatform.regQueryValueEx(key, "Big", nullptr, nullptr, &size), kErrorSuccess);
+    EXPECT_EQ(kDefaultPlatform.regQueryValueEx(key, "Big", nullptr, nullptr, nullptr, &size),
+              kErrorSuccess);
     EXPECT_EQ(size, 8u);
-    EXPECT_EQ(kDefaultPlatform.regQueryValueEx(key, "Gone", nullptr, data, &size),
+    EXPECT_EQ(kDefaultPlatform.regQueryValueEx(key, "Gone", nullptr, nullptr, data, &size),
               kErrorFileNotFound);
     Close(key);
 }
@@ -118,7 +121,7 @@ TEST_F(MemoryRegistry, HandlesNeedTheRightAccessAndCloseOnce) {
     const RegKey writer = Create("Software\\A");
     std::uint8_t data[4];
     std::uint32_t size = 4;
-    EXPECT_EQ(kDefaultPlatform.regQueryValueEx(writer, "X", nullptr, data, &size),
+    EXPECT_EQ(kDefaultPlatform.regQueryValueEx(writer, "X", nullptr, nullptr, data, &size),
               kErrorAccessDenied);
     RegKey reader = 0;
     ASSERT_EQ(Open("Software\\A", &reader), kErrorSuccess);
@@ -137,9 +140,9 @@ TEST_F(MemoryRegistry, RefusesTheCallsWindowsRefuses) {
     std::uint32_t reserved = 0;
     std::uint8_t data[4] = {1, 2, 3, 4};
     std::uint32_t size = 4;
-    EXPECT_EQ(kDefaultPlatform.regQueryValueEx(key, "X", &reserved, data, &size),
+    EXPECT_EQ(kDefaultPlatform.regQueryValueEx(key, "X", &reserved, nullptr, data, &size),
               kErrorInvalidParameter);
-    EXPECT_EQ(kDefaultPlatform.regQueryValueEx(key, "X", nullptr, data, nullptr),
+    EXPECT_EQ(kDefaultPlatform.regQueryValueEx(key, "X", nullptr, nullptr, data, nullptr),
               kErrorInvalidParameter);
     EXPECT_EQ(kDefaultPlatform.regSetValueEx(key, "X", 1, kRegDword, data, 4),
               kErrorInvalidParameter);
@@ -165,10 +168,12 @@ TEST_F(MemoryRegistry, NullNameIsTheDefaultValue) {
     RegKey key = 0;
     ASSERT_EQ(Open("Software\\D", &key), kErrorSuccess);
     std::uint32_t size = 0;
-    EXPECT_EQ(kDefaultPlatform.regQueryValueEx(key, "", nullptr, nullptr, &size), kErrorSuccess);
+    EXPECT_EQ(kDefaultPlatform.regQueryValueEx(key, "", nullptr, nullptr, nullptr, &size),
+              kErrorSuccess);
     EXPECT_EQ(size, 2u);
     std::uint8_t data[2] = {};
-    EXPECT_EQ(kDefaultPlatform.regQueryValueEx(key, nullptr, nullptr, data, &size), kErrorSuccess);
+    EXPECT_EQ(kDefaultPlatform.regQueryValueEx(key, nullptr, nullptr, nullptr, data, &size),
+              kErrorSuccess);
     EXPECT_EQ(data[1], 'y');
     Close(key);
     MemoryRegistryValue value;

@@ -43,7 +43,7 @@ const ContractRow kContract[] = {
     {"dialog item 7", {7, 0, 10, 0, 0, 0, 0x4000, 1, 6}, ""},
     {"dialog item 8", {7, 0, 10, 0, 0, 0, 0x4000, 0, 7}, ""},
     {"dialog results that save", {7}, ""},
-    {"registry values read at start-up", {}, kOptionNames},
+    {"registry values read at start-up", {}, kOptionNames + " WordChars"},
     {"registry values saved, as first loaded", {0, 0, 1, 0, 0, 0}, kOptionNames},
     {"registry values saved: type, size", {4, 4}, ""},
     {"record sizes: input, editor state, position, menu item, dialog item",

@@ -175,27 +175,40 @@ TEST_F(Request, DigitLeftOfTheCursorNeedsNumbers) {
     EXPECT_EQ(host.lines[1], "a1b2");
 }
 
-TEST_F(Request, NumbersMakesUnderscoreAndDigitsPartOfThePrefixAndTheWords) {
-    // The line above, the cursor's line (the cursor at its end), Numbers, and the line after.
+TEST_F(Request, NumbersAndOwnWordCharsJoinThePrefixAndTheWords) {
+    // The line above, the cursor's line (the cursor at its end), Numbers, the user's own word
+    // characters (the registry's WordChars), and the line after.
     const struct {
         const char* above;
         const char* typed;
         std::uint32_t numbers;
+        const char* own;
         const char* completed;
     } rows[] = {
-        {"_abc abcdef", "_ab", 1, "_abc"},
-        {"x1abc abc", "x1a", 1, "x1abc"},
-        {"int my_value;", "my_v", 1, "my_value"},
-        {"get_value(x)", "ge", 1, "get_value"},
-        {"def __init__(self):", "__in", 1, "__init__"},
-        {"def __init__(self):", "x.__in", 1, "x.__init__"},
+        {"_abc abcdef", "_ab", 1, "", "_abc"},
+        {"x1abc abc", "x1a", 1, "", "x1abc"},
+        {"int my_value;", "my_v", 1, "", "my_value"},
+        {"get_value(x)", "ge", 1, "", "get_value"},
+        {"def __init__(self):", "__in", 1, "", "__init__"},
+        {"def __init__(self):", "x.__in", 1, "", "x.__init__"},
         // Without Numbers '_' ends words and starts none: the part after it completes.
-        {"get_value(x)", "ge", 0, "get"},
-        {"get_value(x)", "va", 0, "value"},
-        {"int my_value;", "my_v", 0, "my_value"}, // only the v after the underscore
+        {"get_value(x)", "ge", 0, "", "get"},
+        {"get_value(x)", "va", 0, "", "value"},
+        {"int my_value;", "my_v", 0, "", "my_value"}, // only the v after the underscore
+        // The user's own characters: Ctrl+Space after one asks, and prefix and words run on.
+        {"get_value(x)", "ge", 0, "_", "get_value"},
+        {"--verbose", "--", 0, "-", "--verbose"},
+        {"--verbose", "--ver", 1, "-", "--verbose"},
+        {"background-color: red;", "{background-c", 0, "-", "{background-color"},
+        {"(with-open-file (f)", "(with-o", 0, "-", "(with-open-file"},
+        {"use Foo::Bar;", "Foo::B", 0, ":-", "Foo::Bar"},
+        {"if empty?(x)", "emp", 0, "?", "empty?"},
     };
     for (const auto& row : rows) {
         host.ClearRecord();
+        PlantRegistryValue(host.pluginKey + "\\Lexamund", "WordChars", kTestRegSz,
+                           std::vector<std::uint8_t>(row.own, row.own + std::strlen(row.own)));
+        host.Start(PluginUnderTest());
         ASSERT_TRUE(UseOptions({.numbers = row.numbers}));
         EXPECT_EQ(CompleteAtEnd({row.above, row.typed}, 1), 1) << row.typed;
         EXPECT_EQ(host.lines[1], row.completed) << row.typed << ", numbers " << row.numbers;

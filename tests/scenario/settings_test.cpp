@@ -93,7 +93,7 @@ std::vector<std::string> SaveLines(const std::string& create, const Settings6& v
 // ---- Start-up and loading ----
 
 TEST_F(SettingsScenario, FirstRunLeavesTheDefaultsAndCreatesNothing) {
-    EXPECT_EQ(gRegistryCalls, std::vector<std::string>(6, OpenLine()));
+    EXPECT_EQ(gRegistryCalls, std::vector<std::string>(7, OpenLine()));
     EXPECT_EQ(Shown(), (Settings6{0, 0, 1, 0, 0, 0}));
     EXPECT_FALSE(RegistryKeyExists(host.pluginKey));
     EXPECT_EQ(CompleteAtEnd({"xyz", "ab"}, 1), 1);
@@ -125,7 +125,62 @@ TEST_F(SettingsScenario, StartUpReadsEachValueWithItsOwnOpenQueryClose) {
         expected.insert(expected.end(),
                         {OpenLine(), std::string("Query ") + name + " size 4", "Close"});
     }
+    expected.insert(expected.end(), {OpenLine(), "Query WordChars size 100", "Close"});
     EXPECT_EQ(gRegistryCalls, expected);
+}
+
+// The user's own word characters come from the REG_SZ value WordChars, read at start-up as
+// far as its size says: printable ASCII that is no letter or digit, less '&', each once, the
+// first 16. A value of another type or of more than 256 bytes gives none, and the dialog's
+// save leaves the value alone. Each row is seen as the words `x<c>y` that `x` completes.
+TEST_F(SettingsScenario, WordCharsGivesTheAllowedCharactersEachOnceUpTo16) {
+    const std::string allowed = "!\"#$%'()*+,-./:;<=>?@[\\]^_`{|}~";
+    std::string line;
+    for (const char c : allowed + "&")
+        line += std::string("x") + c + "y ";
+    const std::string blanks(255, ' ');
+    const struct {
+        std::uint32_t type;
+        std::string data;
+        std::string chars;
+    } rows[] = {
+        {kTestRegSz, std::string("-\0", 2), "-"},
+        {kTestRegSz, "", ""},
+        {kTestRegSz, "-.", "-."}, // no terminating zero
+        {kTestRegSz, std::string("-\0.", 3), "-"},
+        {kTestRegSz, " \t&aZ09\x80\xFF", ""},
+        {kTestRegSz, "::--:&-", ":-"},
+        {kTestRegSz, allowed, allowed.substr(0, 16)},
+        {kTestRegSz, blanks + "-", "-"},  // 256 bytes
+        {kTestRegSz, blanks + " -", ""},  // 257 bytes
+        {2, std::string("-\0", 2), ""},   // REG_EXPAND_SZ
+        {7, std::string("-\0\0", 3), ""}, // REG_MULTI_SZ
+        {kTestRegBinary, "-", ""},
+        {kTestRegDword, std::string("-\0\0\0", 4), ""},
+    };
+    for (const auto& row : rows) {
+        Plant("WordChars", row.type, std::vector<std::uint8_t>(row.data.begin(), row.data.end()));
+        Restart();
+        host.menuChoice = -1;
+        CompleteAtEnd({line, "x"}, 1);
+        std::vector<std::string> expected, found;
+        for (const char c : allowed) {
+            if (row.chars.find(c) != std::string::npos)
+                expected.push_back(std::string("x") + c + "y");
+        }
+        for (const MenuShown& menu : host.menus) {
+            for (const std::string& label : menu.labels)
+                found.push_back(label.substr(label[0] == '&' ? 3 : 2));
+        }
+        for (const std::string& rest : Inserted())
+            found.push_back("x" + rest);
+        EXPECT_EQ(found, expected) << "type " << row.type << ", '" << row.data << "'";
+    }
+    Confirm({1, 0, 1, 0, 0, 0});
+    RegistryValue value;
+    ASSERT_TRUE(ReadRegistryValue(SettingsKey(), "WordChars", &value));
+    EXPECT_EQ(value.type, kTestRegDword);
+    EXPECT_EQ(value.data, (std::vector<std::uint8_t>{'-', 0, 0, 0})) << "the save left it alone";
 }
 
 TEST_F(SettingsScenario, ShortValuesFillTheLowBytesAndZeroTheRest) {

@@ -114,7 +114,7 @@ TEST_F(SettingsStore, LoadWithoutKeyGivesDefaultsAndCreatesNothing) {
     EXPECT_EQ(gSettings.numbers, 0u);
     EXPECT_EQ(gSettings.ignoreCase, 0u);
     EXPECT_EQ(gSettings.nearestFirst, 0u);
-    EXPECT_EQ(gRegistryCalls, std::vector<std::string>(6, Open(kKey)));
+    EXPECT_EQ(gRegistryCalls, std::vector<std::string>(7, Open(kKey)));
     EXPECT_TRUE(MemoryRegistryEmpty());
 }
 
@@ -132,6 +132,7 @@ TEST_F(SettingsStore, LoadOpensQueriesAndClosesOncePerValueInOrder) {
         expected.push_back(std::string("Query ") + name + " size 4");
         expected.push_back("Close");
     }
+    expected.insert(expected.end(), {Open(kKey), "Query WordChars size 100", "Close"});
     EXPECT_EQ(gRegistryCalls, expected);
 }
 
@@ -152,8 +153,8 @@ TEST_F(SettingsStore, ValueSizesDecideBetweenDataAndDefault) {
 }
 
 // A query that claims success but leaves stale bytes must still yield only the data.
-std::int32_t ShortQueryLeavingGarbage(RegKey, const char*, std::uint32_t*, std::uint8_t* data,
-                                      std::uint32_t* size) {
+std::int32_t ShortQueryLeavingGarbage(RegKey, const char*, std::uint32_t*, std::uint32_t*,
+                                      std::uint8_t* data, std::uint32_t* size) {
     std::memset(data, 0xEE, 4);
     data[0] = 0x11;
     *size = 1;

@@ -76,11 +76,11 @@ std::int32_t RecordOpen(RegKey root, const char* path, std::uint32_t options, st
     return gRegistryFaults.open;
 }
 
-std::int32_t RecordQuery(RegKey key, const char* name, std::uint32_t* reserved, std::uint8_t* data,
-                         std::uint32_t* size) {
+std::int32_t RecordQuery(RegKey key, const char* name, std::uint32_t* reserved,
+                         std::uint32_t* type, std::uint8_t* data, std::uint32_t* size) {
     LogQuery(name, reserved, data, size);
     if (gRegistryFaults.query != 0) return gRegistryFaults.query;
-    return kDefaultPlatform.regQueryValueEx(key, name, reserved, data, size);
+    return kDefaultPlatform.regQueryValueEx(key, name, reserved, type, data, size);
 }
 
 std::int32_t RecordCreate(RegKey root, const char* path, std::uint32_t reserved, char* className,

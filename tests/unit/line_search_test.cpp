@@ -39,7 +39,9 @@ std::vector<NamedPath> Paths() {
 
 // Bytes that make word starts, runs and their ends likely: letters, digits, '_', Cyrillic
 // in and out of the taken set, blanks, punctuation and the zero byte.
-const char kAlphabet[] = "abqqqQQAZ09__  ,.\x80\xa0\x85\xa5\xaf\xb0\xdf\xe0\x9f\xef\xf0\xff";
+const char kAlphabet[] = "abqqqQQAZ09__  ,.--:\x80\xa0\x85\xa5\xaf\xb0\xdf\xe0\x9f\xef\xf0\xff";
+// The user's own word characters a test draws from: some the alphabet holds, one it lacks.
+const char kOwnAlphabet[] = "-:._,~";
 
 std::string RandomLine(Random& random) {
     std::size_t length = random.Below(8) == 0 ? 900 + random.Below(300) : random.Below(140);
@@ -98,7 +100,10 @@ std::vector<std::string> Found(LineSearchPath path, const std::string& line,
 class LineSearchPaths : public ::testing::Test {
   protected:
     void SetUp() override { saved_ = gSettings; }
-    void TearDown() override { gSettings = saved_; }
+    void TearDown() override {
+        gSettings = saved_;
+        SetOwnWordChars("", 0);
+    }
 
   private:
     CompletionSettings saved_{};
@@ -171,6 +176,10 @@ TEST_F(LineSearchPaths, EveryPathFindsTheModelsWords) {
         options.ignoreCase = random.Below(2) == 0;
         // Nearest first holds a line copy's words at most: longer lines are the tests' own.
         options.nearestFirst = random.Below(4) == 0 && line.size() <= kLineCopySize;
+        options.own.clear();
+        for (std::size_t n = random.Below(3) == 0 ? 1 + random.Below(4) : 0; n != 0; --n)
+            options.own += kOwnAlphabet[random.Below(sizeof kOwnAlphabet - 1)];
+        SetOwnWordChars(options.own.data(), options.own.size());
         gSettings.numbers = options.numbers ? 1 : 0;
         gSettings.ignoreCase = options.ignoreCase ? 1 : 0;
         gSettings.nearestFirst = options.nearestFirst ? 1 : 0;
@@ -184,7 +193,52 @@ TEST_F(LineSearchPaths, EveryPathFindsTheModelsWords) {
             ASSERT_EQ(Found(path.path, line, prefix), model.words)
                 << path.name << ", line " << i << ", prefix '" << prefix << "', numbers "
                 << options.numbers << ", case " << options.ignoreCase << ", nearest "
-                << options.nearestFirst;
+                << options.nearestFirst << ", own '" << options.own << "'";
+        }
+    }
+}
+
+// The user's own word characters on every path and setting: words run through them, a word
+// that follows one starts none, a word of them alone is none, a prefix may be made of them,
+// and they have no case. Each row's words are the model's, checked with the options off.
+TEST_F(LineSearchPaths, OwnWordCharsRunThroughWordsOnEveryPath) {
+    const std::string dashed = [] {
+        std::string text;
+        while (text.size() < 62)
+            text += "a-";
+        return text;
+    }();
+    const struct {
+        std::string line, prefix;
+        std::vector<std::string> words; // with the options off
+    } rows[] = {
+        {"--verbose --version -- --- x--verb --VERBOSE", "--ver", {"--verbose", "--version"}},
+        {"----- == --a ----- -----b -", "--", {"--a", "-----b"}},
+        {"background-color background-image color", "background-c", {"background-color"}},
+        {"background-color colour x-col", "col", {"colour"}},
+        {"Foo::Bar Foo::Baz x::Foo::Bq Foo:Bo", "Foo::B", {"Foo::Bar", "Foo::Baz"}},
+        {"my_value my_v_ my_", "my_", {"my_value", "my_v_"}},
+        {std::string(40, ' ') + "abc-def-ghi-jkl-mno-pqr-stu-vwx-yz-abc-def-ghi",
+         "abc-d",
+         {"abc-def-ghi-jkl-mno-pqr-stu-vwx-yz-abc-def-ghi"}},
+        {dashed + "b " + dashed + "- " + dashed, dashed, {dashed + "b", dashed + "-"}},
+    };
+    SetOwnWordChars("-:_", 3);
+    for (const auto& row : rows) {
+        for (unsigned settings = 0; settings < 8; ++settings) {
+            ModelOptions options;
+            options.numbers = (settings & 1) != 0;
+            options.ignoreCase = (settings & 2) != 0;
+            options.nearestFirst = (settings & 4) != 0;
+            options.own = "-:_";
+            gSettings = {0, 0, 1, settings & 1, settings >> 1 & 1, settings >> 2 & 1};
+            ModelList model;
+            ModelHarvest(row.line, row.prefix, options, &model);
+            if (settings == 0) EXPECT_EQ(model.words, row.words) << row.prefix;
+            for (const NamedPath& path : Paths()) {
+                EXPECT_EQ(Found(path.path, row.line, row.prefix), model.words)
+                    << path.name << ", prefix '" << row.prefix << "', settings " << settings;
+            }
         }
     }
 }

@@ -9,8 +9,10 @@ namespace {
 
 class WordRules : public ::testing::Test {
   protected:
-    void SetUp() override { saved_ = gSettings; }
-    void TearDown() override { gSettings = saved_; }
+    void TearDown() override {
+        SetOwnWordChars("", 0);
+        UseWordRules(false);
+    }
 
     // The prefix ExtractPrefix takes from line at column, read as its buffer holds it.
     std::string Prefix(const std::string& line, std::int32_t column) {
@@ -21,16 +23,13 @@ class WordRules : public ::testing::Test {
         EXPECT_EQ(std::string(buffer + kPrefixSize, 8), "########") << "written past size";
         return std::string(buffer, strnlen(buffer, kPrefixSize));
     }
-
-  private:
-    CompletionSettings saved_{};
 };
 
 // ---- IsWordChar ----
 
 TEST_F(WordRules, EveryByteWithNumbersOffAndOn) {
     for (const std::uint32_t numbers : {0u, 1u, 7u}) {
-        gSettings.numbers = numbers;
+        UseWordRules(numbers != 0);
         for (unsigned b = 0; b < 256; ++b) {
             const bool letter = (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z');
             const bool extra = (b >= '0' && b <= '9') || b == '_';
@@ -44,7 +43,7 @@ TEST_F(WordRules, EveryByteWithNumbersOffAndOn) {
 // 0xB0-0xDF or 0xF8-0xFF; with Numbers, '_' too.
 TEST_F(WordRules, WordBytesAreLettersDigitsAndMostCyrillic) {
     for (const std::uint32_t numbers : {0u, 1u}) {
-        gSettings.numbers = numbers;
+        UseWordRules(numbers != 0);
         for (unsigned b = 0; b < 256; ++b) {
             const bool ascii = (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') ||
                                (b >= '0' && b <= '9') || (numbers != 0 && b == '_');
@@ -56,7 +55,7 @@ TEST_F(WordRules, WordBytesAreLettersDigitsAndMostCyrillic) {
 }
 
 TEST_F(WordRules, OnlyTheLowEightBitsCount) {
-    gSettings.numbers = 0;
+    UseWordRules(false);
     EXPECT_EQ(IsWordChar(0x141), 1); // 'A'
     EXPECT_EQ(IsWordChar(0x120), 0); // blank
     EXPECT_EQ(IsWordChar(0xFFFFFF80u), 1);
@@ -67,7 +66,7 @@ TEST_F(WordRules, OnlyTheLowEightBitsCount) {
 // ---- ExtractPrefix ----
 
 TEST_F(WordRules, PrefixIsTheRunEndingAtTheColumn) {
-    gSettings.numbers = 0;
+    UseWordRules(false);
     EXPECT_EQ(Prefix("foo bar", 7), "bar");
     EXPECT_EQ(Prefix("foo bar", 6), "ba");
     EXPECT_EQ(Prefix("abc", 3), "abc");
@@ -80,15 +79,33 @@ TEST_F(WordRules, PrefixIsTheRunEndingAtTheColumn) {
 }
 
 TEST_F(WordRules, NumbersLengthensThePrefix) {
-    gSettings.numbers = 1;
+    UseWordRules(true);
     EXPECT_EQ(Prefix("_ab", 3), "_ab");
     EXPECT_EQ(Prefix("a1", 2), "a1");
     EXPECT_EQ(Prefix("x-9_z", 5), "9_z");
     EXPECT_EQ(Prefix("12", 2), "12");
 }
 
+// The user's own characters are word characters and word bytes under either Numbers setting,
+// so the prefix runs through them; '_' among them counts with Numbers off too.
+TEST_F(WordRules, OwnCharactersJoinTheWordsAndThePrefix) {
+    SetOwnWordChars("-:_", 3);
+    for (const bool numbers : {false, true}) {
+        UseWordRules(numbers);
+        for (unsigned b = 0; b < 256; ++b) {
+            const bool own = b == '-' || b == ':' || b == '_';
+            EXPECT_EQ(IsWordChar(b), WordCharTable(numbers)[b] != 0 || own ? 1 : 0) << b;
+            EXPECT_EQ(IsExtractionChar(b), TakenTable(numbers)[b] != 0 || own ? 1 : 0) << b;
+        }
+        EXPECT_EQ(Prefix("x --ver", 7), "--ver");
+        EXPECT_EQ(Prefix("{background-c", 13), "background-c");
+        EXPECT_EQ(Prefix("Foo::B", 6), "Foo::B");
+        EXPECT_EQ(Prefix("a.my_v", 6), "my_v");
+    }
+}
+
 TEST_F(WordRules, LongRunFillsTheBufferWithItsFirst64Bytes) {
-    gSettings.numbers = 0;
+    UseWordRules(false);
     std::string run;
     for (int i = 0; i < 70; ++i)
         run += static_cast<char>('a' + i % 26);
