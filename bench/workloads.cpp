@@ -1,7 +1,8 @@
 // Builds the benchmark documents: generated C-like source, distinct words, one repeated
 // letter, repeated short words, long words that differ only at the end, Russian text in
 // code page 866 and in Windows-1251, very long lines, Latin and Russian words in mixed case,
-// and long snake_case identifiers; and the options a workload's name and document ask for.
+// long snake_case identifiers, and CSS, Lisp and shell text of kebab-case names; and the
+// options a workload's name and document ask for.
 #include "bench/workloads.h"
 #include "testhost/random.h"
 #include "testhost/testhost.h" // the host's table conversions
@@ -450,6 +451,60 @@ std::vector<std::string> IdentifierLines(std::size_t count) {
     return lines;
 }
 
+// ---- Kebab-case names ----
+
+constexpr std::size_t kShortestKebab = 10;
+constexpr std::size_t kLongestKebab = 40;
+
+// The parts of kebab-case names, as CSS properties, Lisp functions and shell options are
+// made of; "border" starts many of them.
+const char* const kKebabParts[] = {
+    "border", "background", "color",  "top",    "left",   "radius", "width", "font",
+    "family", "with",       "open",   "file",   "make",   "hash",   "table", "max",
+    "output", "dir",        "line",   "height", "string", "to",     "list",  "jobs",
+    "border", "verbose",    "margin", "bottom", "image",  "size",   "read",  "from"};
+
+// A kebab-case name of 10 to 40 bytes: parts joined by '-'.
+std::string KebabName(Random& r) {
+    const std::size_t length = kShortestKebab + r.Below(kLongestKebab - kShortestKebab + 1);
+    std::string name = r.Pick(kKebabParts);
+    while (name.size() < length) {
+        const std::string part = r.Pick(kKebabParts);
+        if (name.size() + 1 + part.size() > kLongestKebab) break;
+        name += '-' + part;
+    }
+    return name;
+}
+
+// One line of CSS, Lisp or shell over kebab-case names.
+std::string KebabStatement(Random& r) {
+    switch (r.Below(4)) {
+    case 0:
+        return KebabName(r) + ": var(--" + KebabName(r) + ");";
+    case 1:
+        return "(" + KebabName(r) + " (" + KebabName(r) + " " + KebabName(r) +
+               ") :" + KebabName(r) + ")";
+    case 2:
+        return "run-" + KebabName(r) + " --" + KebabName(r) + " --" + KebabName(r) + "=" +
+               std::to_string(r.Below(64));
+    default:
+        return "." + KebabName(r) + " { " + KebabName(r) + ": " + std::to_string(r.Below(16)) +
+               "px; }";
+    }
+}
+
+// Lines of CSS, Lisp and shell over kebab-case names, indented 0, 4 or 8 blanks; the same
+// lines on every machine.
+std::vector<std::string> KebabLines(std::size_t count) {
+    Random random{4040};
+    std::vector<std::string> lines;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t indent = kIndent * random.Below(3);
+        lines.push_back(std::string(indent, ' ') + KebabStatement(random));
+    }
+    return lines;
+}
+
 // ---- The cursor ----
 
 // The bytes of line i that a request reads.
@@ -519,6 +574,9 @@ bool FillWorkload(Workload& w, const std::string& name) {
         w.prefix = "conn";
         w.numbers = true;
         w.lines = IdentifierLines(kWindowLines);
+    } else if (name == "kebab") {
+        w.prefix = "border-";
+        w.lines = KebabLines(kWindowLines);
     } else {
         return false;
     }
@@ -533,11 +591,17 @@ bool TakeSuffix(std::string& name, const std::string& suffix) {
     return true;
 }
 
-// A word character: a Latin letter or any byte from 0x80; with Numbers, a digit or '_' too.
-bool IsWordByte(unsigned char byte, bool numbers) {
+// A word character: a Latin letter or any byte from 0x80; with Numbers, a digit or '_' too;
+// and one of the user's own.
+bool IsWordByte(unsigned char byte, bool numbers, const std::string& own) {
     if ((byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') || byte >= 0x80) return true;
+    if (byte != 0 && own.find(static_cast<char>(byte)) != std::string::npos) return true;
     return numbers && ((byte >= '0' && byte <= '9') || byte == '_');
 }
+
+// The user's own word characters of the "+own4" and "+own16" workloads.
+constexpr char kOwnFour[] = "-.:$";
+constexpr char kOwnSixteen[] = "-.:$!#%*+/<=>?@~";
 
 } // namespace
 
@@ -549,9 +613,11 @@ const std::vector<std::string>& WorkloadNames() {
                                          "identifiers"};
         std::vector<std::string> all;
         for (const char* document : documents) {
-            for (const char* options : {"", "+case", "+near"})
+            for (const char* options : {"", "+case", "+near", "+own4", "+own16"})
                 all.push_back(std::string(document) + options);
         }
+        for (const char* options : {"", "+own4", "+own16", "+own4+case", "+own4+near"})
+            all.push_back(std::string("kebab") + options);
         return all;
     }();
     return names;
@@ -563,6 +629,8 @@ Workload MakeWorkload(const std::string& name) {
     std::string document = name;
     w.nearestFirst = TakeSuffix(document, "+near");
     w.ignoreCase = TakeSuffix(document, "+case");
+    if (TakeSuffix(document, "+own4")) w.own = kOwnFour;
+    if (TakeSuffix(document, "+own16")) w.own = kOwnSixteen;
     if (FillWorkload(w, document)) PlaceCursor(w);
     return w;
 }
@@ -575,6 +643,7 @@ Workload LastLines(const Workload& workload, std::size_t lines) {
     part.ignoreCase = workload.ignoreCase;
     part.nearestFirst = workload.nearestFirst;
     part.numbers = workload.numbers;
+    part.own = workload.own;
     part.cursorColumn = workload.cursorColumn;
     part.cursorText = workload.cursorText;
     const auto cursor = static_cast<std::size_t>(workload.cursorLine);
@@ -597,7 +666,7 @@ std::size_t CountWordStarts(const Workload& workload) {
             if (workload.win1251) byte = Win1251ToOem(byte);
             const unsigned char compared = workload.ignoreCase ? SmallOf(byte) : byte;
             starts += compared == first && !afterWord;
-            afterWord = IsWordByte(byte, workload.numbers);
+            afterWord = IsWordByte(byte, workload.numbers, workload.own);
         }
     }
     return starts;

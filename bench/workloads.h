@@ -20,6 +20,7 @@ struct Workload {
     bool ignoreCase = false;   // the name ends in "+case" (before any "+near")
     bool nearestFirst = false; // the name ends in "+near"
     bool numbers = false;      // Numbers on: digits and '_' make words (the identifiers document)
+    std::string own; // the user's own word characters: four ("+own4") or sixteen ("+own16")
     std::vector<std::string> lines; // as the host keeps them
     std::int32_t cursorLine = 0;
     std::int32_t cursorColumn = 0;
@@ -28,8 +29,10 @@ struct Workload {
                                   // the cursor's line up to the cursor
 };
 
-// The names reported by default: each document, then with IgnoreCase ("+case") and with
-// NearestFirst ("+near"). MakeWorkload takes "+case+near" too.
+// The names reported by default: each document, then with IgnoreCase ("+case"), with
+// NearestFirst ("+near") and with four or sixteen of the user's own word characters ("+own4",
+// "+own16"); the kebab-case document with its own set. MakeWorkload takes "+own4+case+near"
+// too.
 const std::vector<std::string>& WorkloadNames();
 
 // Builds the named workload; an unknown name gives an empty one.
