@@ -616,7 +616,7 @@ const std::vector<std::string>& WorkloadNames() {
             for (const char* options : {"", "+case", "+near", "+own4", "+own16"})
                 all.push_back(std::string(document) + options);
         }
-        for (const char* options : {"", "+own4", "+own16", "+own4+case", "+own4+near"})
+        for (const char* options : {"+own4", "+own16", "+own4+case", "+own4+near"})
             all.push_back(std::string("kebab") + options);
         return all;
     }();

@@ -31,8 +31,8 @@ struct Workload {
 
 // The names reported by default: each document, then with IgnoreCase ("+case"), with
 // NearestFirst ("+near") and with four or sixteen of the user's own word characters ("+own4",
-// "+own16"); the kebab-case document with its own set. MakeWorkload takes "+own4+case+near"
-// too.
+// "+own16"); the kebab-case document with a set only, since its prefix ends on one. MakeWorkload
+// takes "+own4+case+near" too.
 const std::vector<std::string>& WorkloadNames();
 
 // Builds the named workload; an unknown name gives an empty one.
