@@ -286,14 +286,18 @@ __attribute__((noinline)) void ScanPlain(const LineSearch& search, const unsigne
     }
 }
 
-// The plain search for one set of settings; with the user's characters, their tables.
-template <bool kNumbers, bool kFold, bool kOwn>
+// The plain search for one set of settings.
+template <bool kNumbers, bool kFold>
 void SearchPlainWith(const LineSearch& search, const unsigned char* text, std::size_t length) {
-    if (kOwn) {
-        ScanPlain<kFold, true>(search, text, length, search.word, search.taken);
+    ScanPlain<kFold, false>(search, text, length, WordCharTable(kNumbers), TakenTable(kNumbers));
+}
+
+// The plain search with the user's characters, for any setting: their tables.
+void SearchPlainWithOwn(const LineSearch& search, const unsigned char* text, std::size_t length) {
+    if (search.foldCase) {
+        ScanPlain<true, true>(search, text, length, search.word, search.taken);
     } else {
-        ScanPlain<kFold, false>(search, text, length, WordCharTable(kNumbers),
-                                TakenTable(kNumbers));
+        ScanPlain<false, true>(search, text, length, search.word, search.taken);
     }
 }
 
@@ -305,16 +309,18 @@ void HoldingLineWords(const LineSearch& search, const unsigned char* text, std::
     OfferLineWords();
 }
 
-// The sixteen searches of a path, one per setting of the user's characters (none or some),
-// Numbers, IgnoreCase and NearestFirst, in the order OptionIndex numbers them; NearestFirst
-// changes only what a new word does.
-#define LEXAMUND_OPTION_PATHS_OWN(search, own)                                                     \
-    search<false, false, own>, HoldingLineWords<search<false, false, own>>,                        \
-        search<false, true, own>, HoldingLineWords<search<false, true, own>>,                      \
-        search<true, false, own>, HoldingLineWords<search<true, false, own>>,                      \
-        search<true, true, own>, HoldingLineWords<search<true, true, own>>
-#define LEXAMUND_OPTION_PATHS(search)                                                              \
-    { LEXAMUND_OPTION_PATHS_OWN(search, false), LEXAMUND_OPTION_PATHS_OWN(search, true) }
+// The sixteen searches of a path, in the order OptionIndex numbers them: one per setting of
+// Numbers, IgnoreCase and NearestFirst, then eight with the user's own characters, whose
+// search serves every setting; NearestFirst changes only what a new word does.
+#define LEXAMUND_OPTION_PATHS(search, withOwn)                                                     \
+    {                                                                                              \
+        search<false, false>, HoldingLineWords<search<false, false>>, search<false, true>,         \
+            HoldingLineWords<search<false, true>>, search<true, false>,                            \
+            HoldingLineWords<search<true, false>>, search<true, true>,                             \
+            HoldingLineWords<search<true, true>>, withOwn, HoldingLineWords<withOwn>, withOwn,     \
+            HoldingLineWords<withOwn>, withOwn, HoldingLineWords<withOwn>, withOwn,                \
+            HoldingLineWords<withOwn>                                                              \
+    }
 constexpr std::size_t kOptionSets = 16;
 
 std::size_t OptionIndex(const LineSearch& search) {
@@ -322,7 +328,8 @@ std::size_t OptionIndex(const LineSearch& search) {
            (search.foldCase ? 2u : 0u) | (search.nearestFirst ? 1u : 0u);
 }
 
-constexpr LineSearchPath kPlainPaths[kOptionSets] = LEXAMUND_OPTION_PATHS(SearchPlainWith);
+constexpr LineSearchPath kPlainPaths[kOptionSets] =
+    LEXAMUND_OPTION_PATHS(SearchPlainWith, SearchPlainWithOwn);
 
 // For a prefix that no word can carry.
 void SearchNothing(const LineSearch&, const unsigned char*, std::size_t) {}

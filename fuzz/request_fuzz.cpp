@@ -240,6 +240,7 @@ struct Case {
     InputRecord event;
     Document doc;
     std::int32_t line, column, top, left;
+    std::string ownText; // the user's own word characters, as the registry would hold them
 };
 
 // Reads the options, the host's answers (into host) and the case. The cursor's line lies
@@ -250,7 +251,8 @@ struct Case {
 // past the window: 2,001 lines full of long words took most of the target's time, and the
 // window's edge does not depend on the words (they decide only where NearestFirst stops, at
 // a full list, which raw documents reach too). IgnoreCase, NearestFirst and word text come
-// from bits that earlier inputs left unread, so that every seed keeps its fields.
+// from bits that earlier inputs left unread, so that every seed keeps its fields; so does
+// flag 32, which draws the user's own word characters before the event.
 Case ReadCase(FuzzInput& in, TestHost& host) {
     gSettings = {Option(in), Option(in), Option(in), Option(in), 0, 0};
     const std::uint8_t flags = in.Byte();
@@ -270,9 +272,10 @@ Case ReadCase(FuzzInput& in, TestHost& host) {
     host.messages[0] = in.Text(255);
     const std::uint8_t format = in.Byte();
     host.messages[8] = format < 160 ? in.Text(255) : kFormats[format % std::size(kFormats)];
+    const std::string ownText = (flags & 32) != 0 ? in.OwnWordText(24) : std::string();
     const InputRecord event = Event(in);
     const std::string text = wordText ? in.WordText(in.size) : in.Rest();
-    Case c{event, Periodic(text, repeated), 0, 0, 0, 0};
+    Case c{event, Periodic(text, repeated), 0, 0, 0, 0, ownText};
 
     const std::int64_t nearEnds = std::min(c.doc.count, kNearEnds);
     c.line = Resolve(picks[0], 0, nearEnds, c.doc.count - 1, nearEnds);
@@ -343,9 +346,10 @@ std::string ModelLine(const std::string& text, std::size_t cut, CharTable table)
     return line;
 }
 
-// The options as the model takes them.
-ModelOptions ModelSettings() {
+// The options as the model takes them, with the user's own word characters from ownText.
+ModelOptions ModelSettings(const std::string& ownText) {
     ModelOptions options;
+    options.own = ModelOwnWordChars(ownText.data(), ownText.size());
     options.numbers = gSettings.numbers != 0;
     options.ignoreCase = gSettings.ignoreCase != 0;
     options.nearestFirst = gSettings.nearestFirst != 0;
@@ -364,15 +368,15 @@ ModelOutcome ModelRequest(const Case& c, CharTable table, int failAt) {
     ModelOutcome out;
     if (!ModelCompletionKey(c.event) || column <= 0 || column > 1024) return out;
     if (line < 0 || line >= doc.count) return out; // empty line
-    const ModelOptions options = ModelSettings();
+    const ModelOptions options = ModelSettings(c.ownText);
     const std::string own = ModelLine(doc.Text(line), 1024, table);
     const auto at = static_cast<std::size_t>(column);
     if (at > own.size() ||
-        !ModelWordChar(static_cast<unsigned char>(own[at - 1]), options.numbers)) {
+        !ModelWordChar(static_cast<unsigned char>(own[at - 1]), options.numbers, options.own)) {
         return out;
     }
     out.request = true;
-    out.prefix = ModelPrefix(own, at, options.numbers);
+    out.prefix = ModelPrefix(own, at, options.numbers, options.own);
     out.list.failAt = failAt;
     std::size_t quiet = 0;
     const std::int64_t top = line > 2000 ? line - 2000 : 0;
@@ -442,6 +446,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     gHeap = {};
     gLog = {};
     const Case c = ReadCase(in, host);
+    SetOwnWordChars(c.ownText.data(), c.ownText.size()); // as start-up would read them
     ServedLines served(c.doc);
     gLog.lines = &served;
     host.lineSource = [&served](std::int32_t n) {

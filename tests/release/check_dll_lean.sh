@@ -3,13 +3,13 @@
 #
 # Usage: check_dll_lean.sh SHIPPED_DLL BUILD_DLL [OBJDUMP]
 # Fails when the shipped DLL keeps a symbol table or debug sections, or is larger than
-# 64 KiB; when the build tree's DLL lost its debug information (it is the one to debug
+# 80 KiB (the searches with the user's own word characters took it past 64); when the build tree's DLL lost its debug information (it is the one to debug
 # with); or when no function of the plug-in checks a stack canary.
 set -u
 shipped=$1
 built=$2
 objdump=${3:-i686-w64-mingw32-objdump}
-maxBytes=65536
+maxBytes=81920
 
 status=0
 size=$(wc -c <"$shipped") || exit 1

@@ -234,7 +234,9 @@ TEST_F(LineSearchPaths, OwnWordCharsRunThroughWordsOnEveryPath) {
             gSettings = {0, 0, 1, settings & 1, settings >> 1 & 1, settings >> 2 & 1};
             ModelList model;
             ModelHarvest(row.line, row.prefix, options, &model);
-            if (settings == 0) EXPECT_EQ(model.words, row.words) << row.prefix;
+            if (settings == 0) {
+                EXPECT_EQ(model.words, row.words) << row.prefix;
+            }
             for (const NamedPath& path : Paths()) {
                 EXPECT_EQ(Found(path.path, row.line, row.prefix), model.words)
                     << path.name << ", prefix '" << row.prefix << "', settings " << settings;
