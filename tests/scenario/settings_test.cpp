@@ -135,7 +135,7 @@ TEST_F(SettingsScenario, StartUpReadsEachValueWithItsOwnOpenQueryClose) {
 // save leaves the value alone. Each row is seen as the words `x<c>y` that `x` completes.
 TEST_F(SettingsScenario, WordCharsGivesTheAllowedCharactersEachOnceUpTo16) {
     const std::string allowed = "!\"#$%'()*+,-./:;<=>?@[\\]^_`{|}~";
-    std::string line;
+    std::string line = "x y x\x7Fy ";
     for (const char c : allowed + "&")
         line += std::string("x") + c + "y ";
     const std::string blanks(255, ' ');
@@ -148,8 +148,8 @@ TEST_F(SettingsScenario, WordCharsGivesTheAllowedCharactersEachOnceUpTo16) {
         {kTestRegSz, "", ""},
         {kTestRegSz, "-.", "-."}, // no terminating zero
         {kTestRegSz, std::string("-\0.", 3), "-"},
-        {kTestRegSz, " \t&aZ09\x80\xFF", ""},
-        {kTestRegSz, "::--:&-", ":-"},
+        {kTestRegSz, " \t&aZ09\x7F\x80\xFF", ""},
+        {kTestRegSz, ":&" + std::string(20, '-') + ".", ":-."},
         {kTestRegSz, allowed, allowed.substr(0, 16)},
         {kTestRegSz, blanks + "-", "-"},  // 256 bytes
         {kTestRegSz, blanks + " -", ""},  // 257 bytes
