@@ -5,6 +5,11 @@
 # of the source without git. Taken when CMake configures, and again when the changelog changes.
 # LEXAMUND_SOURCE_DATE_EPOCH_FILE holds the value and changes only when it does, so that what
 # carries the time stamp depends on it and is made anew exactly then.
+#
+# A latest entry headed "## VERSION - unreleased" is work after the last release: it takes the
+# time stamp of the latest dated entry below it, and LEXAMUND_VERSION_TEXT, the version as the
+# notes, the version resource, the archive's name and the demo show it, says so
+# ("1.3.1-unreleased"); for a release it is the version itself.
 
 set(LEXAMUND_CHANGELOG ${PROJECT_SOURCE_DIR}/CHANGELOG.md)
 set(LEXAMUND_EARLIEST_YEAR 1970)
@@ -46,14 +51,27 @@ function(lexamund_epoch_of_day year month day out)
   set(${out} ${seconds} PARENT_SCOPE)
 endfunction()
 
-# Sets out to the time stamp of CHANGELOG.md's latest entry ("## VERSION - YYYY-MM-DD"): that
-# day at 00:00 UTC. Stops the configure when the entry has no valid date.
-function(lexamund_changelog_time out)
+# Sets unreleased to whether CHANGELOG.md's latest entry is headed "## VERSION - unreleased",
+# and dated to the latest entry that should carry a date: that one, or the one below it.
+function(lexamund_changelog_entries unreleased dated)
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${LEXAMUND_CHANGELOG})
-  file(STRINGS ${LEXAMUND_CHANGELOG} entry REGEX "^## " LIMIT_COUNT 1)
-  if(NOT entry)
+  file(STRINGS ${LEXAMUND_CHANGELOG} entries REGEX "^## " LIMIT_COUNT 2)
+  if(NOT entries)
     lexamund_bad_changelog_entry("CHANGELOG.md" "has no entry (a line starting \"## \")")
   endif()
+  list(GET entries 0 entry)
+  set(${unreleased} FALSE PARENT_SCOPE)
+  list(LENGTH entries count)
+  if(entry MATCHES "^## [^ ]+ - unreleased$" AND count EQUAL 2)
+    set(${unreleased} TRUE PARENT_SCOPE)
+    list(GET entries 1 entry)
+  endif()
+  set(${dated} "${entry}" PARENT_SCOPE)
+endfunction()
+
+# Sets out to the time stamp of a changelog entry ("## VERSION - YYYY-MM-DD"): that day at
+# 00:00 UTC. Stops the configure when the entry has no valid date.
+function(lexamund_changelog_time entry out)
   if(NOT entry MATCHES "^## [^ ]+ - ([0-9][0-9][0-9][0-9])-([0-9][0-9])-([0-9][0-9])$")
     lexamund_bad_changelog_entry("${entry}" "has no date in the form YYYY-MM-DD")
   endif()
@@ -71,11 +89,17 @@ function(lexamund_changelog_time out)
   set(${out} ${seconds} PARENT_SCOPE)
 endfunction()
 
+lexamund_changelog_entries(LEXAMUND_UNRELEASED dated_entry)
 if(DEFINED ENV{SOURCE_DATE_EPOCH})
   set(LEXAMUND_SOURCE_DATE_EPOCH "$ENV{SOURCE_DATE_EPOCH}")
 else()
-  lexamund_changelog_time(LEXAMUND_SOURCE_DATE_EPOCH)
+  lexamund_changelog_time("${dated_entry}" LEXAMUND_SOURCE_DATE_EPOCH)
 endif()
+set(LEXAMUND_VERSION_TEXT ${PROJECT_VERSION})
+if(LEXAMUND_UNRELEASED)
+  set(LEXAMUND_VERSION_TEXT ${PROJECT_VERSION}-unreleased)
+endif()
+message(STATUS "Version: ${LEXAMUND_VERSION_TEXT}")
 if(NOT LEXAMUND_SOURCE_DATE_EPOCH MATCHES "^[0-9]+$")
   message(FATAL_ERROR "SOURCE_DATE_EPOCH is \"${LEXAMUND_SOURCE_DATE_EPOCH}\", "
                       "not a whole number of seconds since 1970")

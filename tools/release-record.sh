@@ -5,12 +5,15 @@
 # Usage: tools/release-record.sh check [DIST]
 #          One version, one set of bytes: fails when the changelog's latest version is
 #          recorded and the release in DIST (default dist, this tree's build) differs from the
-#          record; a version not yet recorded is not checked. Then rebuilds the latest recorded
+#          record, and when it is dated as a release but not recorded: a version is either a
+#          recorded release or headed "## VERSION - unreleased", which its archive, notes and
+#          version resource then show ("VERSION-unreleased") and which is not checked. Then rebuilds the latest recorded
 #          release from its commit as "Verifying a release" in README.md does, in a fresh clone
 #          of this repository without tags, and holds it to the record. tools/test.sh runs it.
 #        tools/release-record.sh add
 #          Builds HEAD in the same way and appends its line to the record, for a commit of its
-#          own after HEAD; HEAD's changelog names the version, which must not be recorded yet.
+#          own after HEAD; HEAD's changelog names the version, which must be dated and not
+#          recorded yet.
 #          The clone, with the release to publish in its dist/, is kept.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -24,6 +27,9 @@ fail() {
 
 # The version of the latest entry ("## VERSION - DATE") of the changelog on stdin.
 latest_version() { sed -n '/^## /{s/^## \([^ ]*\).*/\1/p;q;}'; }
+
+# Prints "unreleased" when the latest entry of the changelog on stdin is headed so.
+latest_unreleased() { sed -n '/^## /{s/^## [^ ]* - \(unreleased\)$/\1/p;q;}'; }
 
 # The record's entries, "VERSION COMMIT ARCHIVE-SHA256 DLL-SHA256" a line, oldest first. Fails,
 # naming the line, on one that is not such an entry or records a version again.
@@ -72,9 +78,16 @@ check_this_tree() {
     version=$(latest_version <CHANGELOG.md)
     [ -n "$version" ] || fail "CHANGELOG.md has no entry"
     entry=$(awk -v version="$version" '$1 == version' <<<"$all")
-    if [ -z "$entry" ]; then
-        echo "$version is not in $record, not published yet: its bytes are not held to a record"
+    if [ -n "$(latest_unreleased <CHANGELOG.md)" ]; then
+        [ -z "$entry" ] || fail "CHANGELOG.md heads $version unreleased, but $record has it"
+        echo "$version-unreleased is no release, and says so: its bytes are held to no record"
         return
+    fi
+    if [ -z "$entry" ]; then
+        echo "release-record: CHANGELOG.md dates $version as a release, but $record has no" \
+            "line for it: record it (tools/release-record.sh add, then commit the record), or" \
+            "head the entry \"## $version - unreleased\" until it is released" >&2
+        return 1
     fi
     [ -f "$dist/Lexamund-$version-win32.zip" ] ||
         fail "$dist has no Lexamund-$version-win32.zip: build the package target first"
@@ -129,6 +142,8 @@ add() {
     changelog=$(git show HEAD:CHANGELOG.md)
     version=$(latest_version <<<"$changelog")
     [ -n "$version" ] || fail "HEAD's CHANGELOG.md has no entry"
+    [ -z "$(latest_unreleased <<<"$changelog")" ] ||
+        fail "HEAD's CHANGELOG.md heads $version unreleased: date it to release it"
     [ -z "$(awk -v version="$version" '$1 == version' <<<"$all")" ] ||
         fail "$version is in $record already: a new release needs a new version"
     local dir=$root/build/release-$version
