@@ -71,6 +71,21 @@ void PrepareCaseRule(LineSearch& search) {
     }
 }
 
+// The user's characters as the vector paths look for them (LineSearch::ownNibbles,
+// ownSplats and ownCount).
+void PrepareOwnVectors(LineSearch& search) {
+#if LEXAMUND_HAVE_SSE2_PATH
+    for (unsigned b = 0; search.own != nullptr && b < 0x80; ++b) {
+        if (search.own[b] == 0) continue;
+        search.ownNibbles[b & 0x0F] |= static_cast<unsigned char>(1u << (b >> 4));
+        search.ownNibbles[16 + (b & 0x0F)] |= static_cast<unsigned char>(1u << (b >> 4));
+        std::memset(search.ownSplats[search.ownCount++], static_cast<int>(b), 16);
+    }
+#else
+    (void)search;
+#endif
+}
+
 // The search compiled for the request's settings on the given path, or a path of the
 // tests' or the benchmarks' own as it is.
 LineSearchPath SpecializedPath(LineSearchPath path, const LineSearch& search);
@@ -92,6 +107,7 @@ void PrepareLineSearch(LineSearch& search, const char* prefix) {
     search.foldCase = gSettings.ignoreCase != 0;
     search.nearestFirst = gSettings.nearestFirst != 0;
     PrepareCaseRule(search);
+    PrepareOwnVectors(search);
     search.firstBytes[search.prefix[0]] = 1;
     search.firstBytes[search.other[0]] = 1;
     if (gLineSearchPath == nullptr) {
@@ -385,7 +401,25 @@ struct Sse2Lanes {
         const ByteMasks high = ClassifyBytes(a.high, kNumbers, c);
         return {low.word | high.word << 16, low.taken | high.taken << 16};
     }
+    // Bit k: byte k of the 32 at p is one of the user's characters, compared with each.
+    LEXAMUND_SSE2 static std::uint32_t OwnBits(const LineSearch& search, const unsigned char* p) {
+        const Block bytes = Load(p);
+        __m128i low = _mm_setzero_si128(), high = _mm_setzero_si128();
+        for (std::uint32_t k = 0; k < search.ownCount; ++k) {
+            const __m128i c = _mm_load_si128(reinterpret_cast<const __m128i*>(search.ownSplats[k]));
+            low = _mm_or_si128(low, _mm_cmpeq_epi8(bytes.low, c));
+            high = _mm_or_si128(high, _mm_cmpeq_epi8(bytes.high, c));
+        }
+        return Bits({low, high});
+    }
 };
+
+// Bit h of byte h (and of byte 16 + h) for each high nibble h below 8: with
+// LineSearch::ownNibbles, a byte is one of the user's characters when the bits its two
+// nibbles pick meet.
+alignas(32) constexpr unsigned char kHighNibbleBits[32] = {
+    1, 2, 4, 8, 16, 32, 64, 128, 0, 0, 0, 0, 0, 0, 0, 0,
+    1, 2, 4, 8, 16, 32, 64, 128, 0, 0, 0, 0, 0, 0, 0, 0};
 
 // A block as one AVX2 register.
 struct Avx2Lanes {
@@ -410,6 +444,19 @@ struct Avx2Lanes {
     template <bool kNumbers> LEXAMUND_AVX2 static ByteMasks Classify(Block a, const Classes& c) {
         return ClassifyBytes(a, kNumbers, c);
     }
+    // Bit k: byte k of the 32 at p is one of the user's characters, by a table per nibble.
+    LEXAMUND_AVX2 static std::uint32_t OwnBits(const LineSearch& search, const unsigned char* p) {
+        const __m256i bytes = Load(p);
+        const __m256i nibble = Splat(0x0F);
+        const __m256i low = _mm256_and_si256(bytes, nibble);
+        const __m256i high = _mm256_and_si256(_mm256_srli_epi16(bytes, 4), nibble);
+        const __m256i meet = _mm256_and_si256(
+            _mm256_shuffle_epi8(
+                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(search.ownNibbles)), low),
+            _mm256_shuffle_epi8(
+                _mm256_load_si256(reinterpret_cast<const __m256i*>(kHighNibbleBits)), high));
+        return ~Equal(meet, _mm256_setzero_si256());
+    }
 };
 
 namespace sse2 {
@@ -430,11 +477,13 @@ using Lanes = Avx2Lanes;
 
 LEXAMUND_SSE2 void SearchLineSse2(const LineSearch& search, const unsigned char* text,
                                   std::size_t length) {
+    if (search.needsOtherThanOwn) return SearchLinePlain(search, text, length);
     if (search.possible) sse2::kPaths[OptionIndex(search)](search, text, length);
 }
 
 LEXAMUND_AVX2 void SearchLineAvx2(const LineSearch& search, const unsigned char* text,
                                   std::size_t length) {
+    if (search.needsOtherThanOwn) return SearchLinePlain(search, text, length);
     if (search.possible) avx2::kPaths[OptionIndex(search)](search, text, length);
 }
 
@@ -444,7 +493,8 @@ namespace {
 
 LineSearchPath SpecializedPath(LineSearchPath path, const LineSearch& search) {
     if (!search.possible) return SearchNothing;
-    if (path == SearchLinePlain) return kPlainPaths[OptionIndex(search)];
+    if (path == SearchLinePlain || search.needsOtherThanOwn)
+        return kPlainPaths[OptionIndex(search)];
 #if LEXAMUND_HAVE_SSE2_PATH
     if (path == SearchLineSse2) return sse2::kPaths[OptionIndex(search)];
     if (path == SearchLineAvx2) return avx2::kPaths[OptionIndex(search)];

@@ -47,11 +47,19 @@ struct LineSearch {
     const std::uint8_t* taken;
     const std::uint8_t* own;
     bool needsOtherThanOwn; // the prefix is the user's characters only: a word needs another
-    bool numbers;           // the Numbers setting at the request
-    bool foldCase;          // the IgnoreCase setting at the request
-    bool nearestFirst;      // the NearestFirst setting: a line's words go right to left
-    bool possible;          // false when no word can qualify: the paths search nothing
-    LineSearchPath path;    // the path in force at the request, compiled for its settings
+#if LEXAMUND_HAVE_SSE2_PATH
+    // The user's characters as the vector paths find them (Lanes::OwnBits): for AVX2, per
+    // low nibble l (in both halves), bit h set when the byte 0xhl is one; for SSE2, each of
+    // them 16 times over, ownCount of them.
+    alignas(16) unsigned char ownNibbles[32]; // 16 at most: a stack frame keeps no more
+    alignas(16) unsigned char ownSplats[kMaxOwnWordChars][16];
+    std::uint32_t ownCount;
+#endif
+    bool numbers;        // the Numbers setting at the request
+    bool foldCase;       // the IgnoreCase setting at the request
+    bool nearestFirst;   // the NearestFirst setting: a line's words go right to left
+    bool possible;       // false when no word can qualify: the paths search nothing
+    LineSearchPath path; // the path in force at the request, compiled for its settings
 };
 
 // Fills search from a prefix buffer, the current settings and the path in force (picking
