@@ -608,6 +608,41 @@ TEST_F(LineSearchPaths, IndexCostPerWordStaysFlatOnEveryPath) {
     }
 }
 
+// The index's hash of a word, short or long, as its padded bytes give it.
+std::uint32_t HashOfWord(const std::string& word) {
+    PaddedWord padded = {};
+    word.copy(reinterpret_cast<char*>(padded.bytes), kMaxWordLength);
+    return IsLongWord(padded.bytes) ? HashLongWord(padded.bytes) : HashPaddedWord(padded.bytes);
+}
+
+// Two different words of the same hash are both listed, in order, on every path, as found and
+// held back: a comparison that skips a part of the word takes the second for the first. The
+// pairs come from a birthday search: a fixed stem and seven random letters, hashed until two
+// hashes met (a few hundred thousand words); they differ in the first 16 bytes, the second
+// 16, the first 32 and the second 32.
+TEST_F(LineSearchPaths, WordsOfOneHashAreBothListed) {
+    const std::string stem16 = "qwertyuiopasdfgh", w39(39, 'w'), w40(40, 'w');
+    const std::pair<std::string, std::string> pairs[] = {
+        {"qvrlggkt", "qbmqgkqq"},
+        {stem16 + "cpbhhme", stem16 + "cpcyhmx"},
+        {"qkqrdobf" + w40, "qdakxjfb" + w40},
+        {"q" + w39 + "rqdmexo", "q" + w39 + "afgenca"}};
+    for (const auto& [first, second] : pairs) {
+        ASSERT_EQ(HashOfWord(first), HashOfWord(second)) << first << ": the hash has changed";
+        std::string line;
+        for (int twice = 0; twice < 2; ++twice)
+            line.append(first).append(" ").append(second).append(" ");
+        for (const std::uint32_t nearest : {0u, 1u}) {
+            gSettings = {0, 0, 1, 0, 0, nearest};
+            const std::vector<std::string> expected = nearest != 0
+                                                          ? std::vector<std::string>{second, first}
+                                                          : std::vector<std::string>{first, second};
+            for (const NamedPath& path : Paths())
+                EXPECT_EQ(Found(path.path, line, "q"), expected) << path.name << ", " << first;
+        }
+    }
+}
+
 // ---- The cap on the path: LEXAMUND_SIMD ----
 
 // Sets the variable in this process's environment, or removes it (value null).
