@@ -559,7 +559,9 @@ TEST_F(LineSearchPaths, IndexCostPerWordStaysFlatOnEveryPath) {
     // Distinct words that fill the list; 31-letter words that differ in the last; words
     // alike but in three letters at every place up to the 63rd (and at one, Latin letters of
     // either case and Cyrillic ones, which differ from some of them in one bit alone); words
-    // short and long that differ only in the case of eight letters, Latin and Cyrillic.
+    // short and long that differ only in the case of eight letters, Latin and Cyrillic;
+    // words that differ in all four of bytes 4-7, 12-15, 20-23 or 28-31 alone, the high half
+    // of the 64-bit fold the hash multiplies (a hash of its low half alone shares their slot).
     std::vector<WordFamily> families = {
         {1, 5, 400},
         {30, 1, 26},
@@ -569,7 +571,11 @@ TEST_F(LineSearchPaths, IndexCostPerWordStaysFlatOnEveryPath) {
         {1, 8, 149, "aA"},
         {20, 8, 149, "\xE5\x95"},
         {40, 8, 149, "aA"},
-        {52, 8, 149, "\xF0\xF1"}};
+        {52, 8, 149, "\xF0\xF1"},
+        {4, 4, 149, "agmt"},
+        {12, 4, 149, "agmt"},
+        {20, 4, 149, "agmt"},
+        {28, 4, 149, "agmt"}};
     for (std::size_t shared = 1; shared + 3 <= kMaxWordLength; ++shared)
         families.push_back({shared, 3, 149});
     // Case as it matters, and ignored with the prefix typed as a capital, so that every
