@@ -470,6 +470,44 @@ TEST_F(LineSearchPaths, NearestFirstHoldsNoMoreWordsThanALineCopyHas) {
     }
 }
 
+// Under NearestFirst a line holds only the words it finds that the list lacks: one that an
+// earlier line listed is neither held nor offered again, which would find the same words at
+// twice the work. Each held word is offered (and probed) once more, so the hold's high-water
+// mark, the first entry a search left as the test filled it, counts that work.
+TEST_F(LineSearchPaths, NearestFirstHoldsOnlyTheWordsTheListLacks) {
+    gSettings = {0, 0, 1, 0, 0, 1};
+    const std::string longWord = "q" + std::string(40, 'x');
+    const struct {
+        std::string line;
+        std::size_t held; // at most: each find of a word not listed before the line
+    } lines[] = {{"qa qb qa " + longWord, 4},
+                 {"qb " + longWord + " qa qb " + longWord, 0},
+                 {"qc qa " + longWord + "y qb", 2}};
+    const std::vector<std::string> listed = {longWord, "qa", "qb", longWord + "y", "qc"};
+    for (const NamedPath& path : Paths()) {
+        char prefix[kPrefixSize] = "q";
+        LineSearch search;
+        PrepareLineSearch(search, prefix);
+        search.path = path.path;
+        CandidateList = nullptr;
+        for (const auto& [line, held] : lines) {
+            std::memset(gLineWords.words, 0xFF, sizeof gLineWords.words);
+            const std::string padded = line + std::string(kLinePadding, '\0');
+            SearchLine(search, reinterpret_cast<const unsigned char*>(padded.data()), line.size());
+            std::size_t used = 0;
+            while (used < kMaxLineWords && gLineWords.words[used].bytes[0] != 0xFF)
+                ++used;
+            EXPECT_LE(used, held) << path.name << ": " << line;
+        }
+        std::vector<std::string> words;
+        for (const CandidateNode* node = CandidateList; node != nullptr; node = node->nextNode)
+            words.emplace_back(node->word);
+        FreeCandidates();
+        CandidateList = nullptr;
+        EXPECT_EQ(words, listed) << path.name;
+    }
+}
+
 // ---- What the candidate index costs ----
 
 // Words that share their first `shared` bytes ('q' and a fixed stem) and differ in the
