@@ -80,6 +80,9 @@ std::vector<std::string> Found(LineSearchPath path, const std::string& line,
     gLineSearchPath = path; // as the first search picks it: the search compiled for the settings
     PrepareLineSearch(search, buffer);
     gLineSearchPath = inForce;
+    // The search in force is the one compiled for the settings, never the path's public
+    // one, which would choose it again at every line.
+    EXPECT_NE(search.path, path);
     const std::size_t size = line.size() + kLinePadding;
     std::unique_ptr<unsigned char[]> text(new unsigned char[size]());
     std::memset(text.get() + line.size() + 1, 'q', kLinePadding - 1);
