@@ -365,8 +365,14 @@ TEST_F(LineSearchPaths, NothingIsReadOnceTheListIsFull) {
                 PrepareLineSearch(search, buffer);
                 search.path = path.path;
                 CandidateList = nullptr;
+                gMixedCaseBlocks = 0;
                 SearchLine(search, line.bytes.get(), text.size());
                 EXPECT_EQ(gCandidateIndex.count, kMaxMenuItems) << path.name << settings;
+                // Only blocks that hold both cases are taken apart: the others cost what
+                // they would with case mattering.
+                EXPECT_EQ(gMixedCaseBlocks != 0,
+                          twins && gSettings.ignoreCase != 0 && path.path != SearchLinePlain)
+                    << path.name << settings;
                 SearchLine(search, line.bytes.get(), text.size()); // the line is poisoned still
                 line.Unpoison();
                 ASAN_UNPOISON_MEMORY_REGION(&gLineWords, sizeof gLineWords);
