@@ -82,6 +82,9 @@ std::vector<std::string> Found(LineSearchPath path, const std::string& line,
     gLineSearchPath = path; // as the first search picks it: the search compiled for the settings
     PrepareLineSearch(search, buffer);
     gLineSearchPath = inForce;
+    // The search in force is the one compiled for the settings, never the path's public
+    // one, which would choose it again at every line.
+    EXPECT_NE(search.path, path);
     const std::size_t size = line.size() + kLinePadding;
     std::unique_ptr<unsigned char[]> text(new unsigned char[size]());
     std::memset(text.get() + line.size() + 1, 'q', kLinePadding - 1);
@@ -418,8 +421,14 @@ TEST_F(LineSearchPaths, NothingIsReadOnceTheListIsFull) {
                 PrepareLineSearch(search, buffer);
                 search.path = path.path;
                 CandidateList = nullptr;
+                gMixedCaseBlocks = 0;
                 SearchLine(search, line.bytes.get(), text.size());
                 EXPECT_EQ(gCandidateIndex.count, kMaxMenuItems) << path.name << settings;
+                // Only blocks that hold both cases are taken apart: the others cost what
+                // they would with case mattering.
+                EXPECT_EQ(gMixedCaseBlocks != 0,
+                          twins && gSettings.ignoreCase != 0 && path.path != SearchLinePlain)
+                    << path.name << settings;
                 SearchLine(search, line.bytes.get(), text.size()); // the line is poisoned still
                 line.Unpoison();
                 ASAN_UNPOISON_MEMORY_REGION(&gLineWords, sizeof gLineWords);
@@ -526,6 +535,44 @@ TEST_F(LineSearchPaths, NearestFirstHoldsNoMoreWordsThanALineCopyHas) {
     }
 }
 
+// Under NearestFirst a line holds only the words it finds that the list lacks: one that an
+// earlier line listed is neither held nor offered again, which would find the same words at
+// twice the work. Each held word is offered (and probed) once more, so the hold's high-water
+// mark, the first entry a search left as the test filled it, counts that work.
+TEST_F(LineSearchPaths, NearestFirstHoldsOnlyTheWordsTheListLacks) {
+    gSettings = {0, 0, 1, 0, 0, 1};
+    const std::string longWord = "q" + std::string(40, 'x');
+    const struct {
+        std::string line;
+        std::size_t held; // at most: each find of a word not listed before the line
+    } lines[] = {{"qa qb qa " + longWord, 4},
+                 {"qb " + longWord + " qa qb " + longWord, 0},
+                 {"qc qa " + longWord + "y qb", 2}};
+    const std::vector<std::string> listed = {longWord, "qa", "qb", longWord + "y", "qc"};
+    for (const NamedPath& path : Paths()) {
+        char prefix[kPrefixSize] = "q";
+        LineSearch search;
+        PrepareLineSearch(search, prefix);
+        search.path = path.path;
+        CandidateList = nullptr;
+        for (const auto& [line, held] : lines) {
+            std::memset(gLineWords.words, 0xFF, sizeof gLineWords.words);
+            const std::string padded = line + std::string(kLinePadding, '\0');
+            SearchLine(search, reinterpret_cast<const unsigned char*>(padded.data()), line.size());
+            std::size_t used = 0;
+            while (used < kMaxLineWords && gLineWords.words[used].bytes[0] != 0xFF)
+                ++used;
+            EXPECT_LE(used, held) << path.name << ": " << line;
+        }
+        std::vector<std::string> words;
+        for (const CandidateNode* node = CandidateList; node != nullptr; node = node->nextNode)
+            words.emplace_back(node->word);
+        FreeCandidates();
+        CandidateList = nullptr;
+        EXPECT_EQ(words, listed) << path.name;
+    }
+}
+
 // ---- What the candidate index costs ----
 
 // Words that share their first `shared` bytes ('q' and a fixed stem) and differ in the
@@ -615,7 +662,9 @@ TEST_F(LineSearchPaths, IndexCostPerWordStaysFlatOnEveryPath) {
     // Distinct words that fill the list; 31-letter words that differ in the last; words
     // alike but in three letters at every place up to the 63rd (and at one, Latin letters of
     // either case and Cyrillic ones, which differ from some of them in one bit alone); words
-    // short and long that differ only in the case of eight letters, Latin and Cyrillic.
+    // short and long that differ only in the case of eight letters, Latin and Cyrillic;
+    // words that differ in all four of bytes 4-7, 12-15, 20-23 or 28-31 alone, the high half
+    // of the 64-bit fold the hash multiplies (a hash of its low half alone shares their slot).
     std::vector<WordFamily> families = {
         {1, 5, 400},
         {30, 1, 26},
@@ -625,7 +674,11 @@ TEST_F(LineSearchPaths, IndexCostPerWordStaysFlatOnEveryPath) {
         {1, 8, 149, "aA"},
         {20, 8, 149, "\xE5\x95"},
         {40, 8, 149, "aA"},
-        {52, 8, 149, "\xF0\xF1"}};
+        {52, 8, 149, "\xF0\xF1"},
+        {4, 4, 149, "agmt"},
+        {12, 4, 149, "agmt"},
+        {20, 4, 149, "agmt"},
+        {28, 4, 149, "agmt"}};
     for (std::size_t shared = 1; shared + 3 <= kMaxWordLength; ++shared)
         families.push_back({shared, 3, 149});
     // Case as it matters, and ignored with the prefix typed as a capital, so that every
@@ -660,6 +713,41 @@ TEST_F(LineSearchPaths, IndexCostPerWordStaysFlatOnEveryPath) {
                 EXPECT_LE(cost.probes, kMeanProbesPastHome * cost.words) << where;
                 EXPECT_LE(cost.comparisons, kMeanComparisons * cost.words) << where;
             }
+        }
+    }
+}
+
+// The index's hash of a word, short or long, as its padded bytes give it.
+std::uint32_t HashOfWord(const std::string& word) {
+    PaddedWord padded = {};
+    word.copy(reinterpret_cast<char*>(padded.bytes), kMaxWordLength);
+    return IsLongWord(padded.bytes) ? HashLongWord(padded.bytes) : HashPaddedWord(padded.bytes);
+}
+
+// Two different words of the same hash are both listed, in order, on every path, as found and
+// held back: a comparison that skips a part of the word takes the second for the first. The
+// pairs come from a birthday search: a fixed stem and seven random letters, hashed until two
+// hashes met (a few hundred thousand words); they differ in the first 16 bytes, the second
+// 16, the first 32 and the second 32.
+TEST_F(LineSearchPaths, WordsOfOneHashAreBothListed) {
+    const std::string stem16 = "qwertyuiopasdfgh", w39(39, 'w'), w40(40, 'w');
+    const std::pair<std::string, std::string> pairs[] = {
+        {"qvrlggkt", "qbmqgkqq"},
+        {stem16 + "cpbhhme", stem16 + "cpcyhmx"},
+        {"qkqrdobf" + w40, "qdakxjfb" + w40},
+        {"q" + w39 + "rqdmexo", "q" + w39 + "afgenca"}};
+    for (const auto& [first, second] : pairs) {
+        ASSERT_EQ(HashOfWord(first), HashOfWord(second)) << first << ": the hash has changed";
+        std::string line;
+        for (int twice = 0; twice < 2; ++twice)
+            line.append(first).append(" ").append(second).append(" ");
+        for (const std::uint32_t nearest : {0u, 1u}) {
+            gSettings = {0, 0, 1, 0, 0, nearest};
+            const std::vector<std::string> expected = nearest != 0
+                                                          ? std::vector<std::string>{second, first}
+                                                          : std::vector<std::string>{first, second};
+            for (const NamedPath& path : Paths())
+                EXPECT_EQ(Found(path.path, line, "q"), expected) << path.name << ", " << first;
         }
     }
 }
