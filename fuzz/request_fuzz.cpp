@@ -252,7 +252,7 @@ struct Case {
 // a full list, which raw documents reach too). IgnoreCase, NearestFirst and word text come
 // from bits that earlier inputs left unread, so that every seed keeps its fields.
 Case ReadCase(FuzzInput& in, TestHost& host) {
-    gSettings = {Option(in), Option(in), Option(in), Option(in), 0, 0};
+    gSettings = {Option(in), Option(in), Option(in), Option(in), 0, 0, 0};
     const std::uint8_t flags = in.Byte();
     gSettings.ignoreCase = flags & 8u;
     gSettings.nearestFirst = flags & 16u;

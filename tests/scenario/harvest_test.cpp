@@ -1,6 +1,9 @@
 // The harvest as the host sees it: lines visited, words found, cursor and window restored.
 #include "tests/scenario/scenario_fixture.h"
 
+#include <algorithm>
+#include <map>
+#include <set>
 #include <string>
 
 namespace {
@@ -31,6 +34,11 @@ class Harvest : public Scenario {
         host.menuChoice = -1;
         host.ClearRecord();
         CompleteAtEnd(text, line);
+        return Offered(prefix);
+    }
+
+    // The words the last request offered for prefix: its menu's, or the one inserted.
+    std::vector<std::string> Offered(const std::string& prefix) const {
         std::vector<std::string> words;
         for (const MenuShown& menu : host.menus) {
             for (const std::string& label : menu.labels) {
@@ -413,6 +421,85 @@ TEST_F(Harvest, IgnoreCaseAndNearestFirstChangeTheWordsAndTheirOrder) {
         ASSERT_TRUE(UseOptions(c.options));
         EXPECT_EQ(Found(c.lines, static_cast<std::int32_t>(c.lines.size()) - 1, c.prefix), c.found)
             << c.lines.front();
+    }
+}
+
+// Editor commands by code, counted as the plug-in makes them: a line source's document
+// records no SetPosition, GetLine or ConvertText.
+std::map<std::int32_t, std::size_t> gCommandCounts;
+
+std::int32_t HOSTCALL HOST_SERVICE CountCommand(std::int32_t command, void* param) {
+    ++gCommandCounts[command];
+    return TestHost::EditorCommand(command, param);
+}
+
+// Under AllAbove a list the window leaves short is filled from further up, nearest line
+// first, up to 100,000 lines above the cursor's: each row's document is filler but for "ab"
+// at the cursor and the lines `above` names by their distance above it. Each line is read
+// once, and cursor and window are put back once.
+TEST_F(Harvest, AllAboveReadsOnUpwardWhileTheListHasRoom) {
+    constexpr std::int32_t kFar = 100001;
+    std::string full;
+    std::vector<std::string> words; // 150: a full list
+    for (int i = 0; i < 150; ++i)
+        full += (words.emplace_back("ab" + std::to_string(i))) + " ";
+    const std::vector<std::string> backwards(words.rbegin(), words.rend());
+    const std::map<std::int32_t, std::string> spread = {
+        {1, "abq abp"}, {2000, "abz"}, {2001, "abm abn"}, {3000, "abk"}};
+    const struct Row {
+        Options options;
+        std::int32_t cursor;
+        std::map<std::int32_t, std::string> above;
+        std::vector<std::string> found;
+        std::size_t read; // lines the harvest reads
+    } rows[] = {
+        {{.allAbove = 1}, kFar, {{2001, "abx"}}, {"abx"}, 100001},
+        {{.allAbove = 1}, kFar, {{2500, "abx"}}, {"abx"}, 100001},
+        {{.allAbove = 1}, kFar, {{99999, "abx"}}, {"abx"}, 100001},
+        {{.allAbove = 1}, kFar, {{100000, "abx"}, {100001, "aby"}}, {"abx"}, 100001},
+        {{}, kFar, {{2001, "abx"}}, {}, 2001},
+        {{.allAbove = 1}, 5000, {{5000, "abx"}}, {"abx"}, 5001}, // line 0
+        {{.allAbove = 1}, kFar, spread, {"abz", "abq", "abp", "abm", "abn", "abk"}, 100001},
+        {{.nearestFirst = 1, .allAbove = 1},
+         kFar,
+         spread,
+         {"abp", "abq", "abz", "abn", "abm", "abk"},
+         100001},
+        {{.allAbove = 1}, kFar, {{2000, full}, {2001, "abx"}}, words, 2001},
+        {{.allAbove = 1}, kFar, {{2500, full}, {2501, "abx"}}, words, 2501},
+        {{.nearestFirst = 1, .allAbove = 1}, kFar, {{2500, full}}, backwards, 2501},
+    };
+    StartupRecord record = host.MakeStartupRecord();
+    record.editorCommand = &CountCommand;
+    host.plugin.setStartupInfo(&record);
+    for (const Row& row : rows) {
+        ASSERT_TRUE(UseOptions(row.options));
+        std::vector<std::int32_t> fetched;
+        host.lineSource = [&row, &fetched](std::int32_t line) {
+            fetched.push_back(line);
+            const auto found = row.above.find(row.cursor - line);
+            return line == row.cursor         ? "ab"
+                   : found == row.above.end() ? "filler text"
+                                              : found->second.c_str();
+        };
+        host.sourceLineCount = row.cursor + 1;
+        host.cursorLine = row.cursor;
+        host.cursorColumn = 2;
+        host.windowTopLine = row.cursor - 5;
+        host.windowLeftColumn = 3;
+        host.menuChoice = -1;
+        gCommandCounts.clear();
+        EXPECT_EQ(host.PressCtrlSpace(), 1);
+        const std::string at = std::to_string(row.above.rbegin()->first);
+        EXPECT_EQ(Offered("ab"), row.found) << at;
+        EXPECT_EQ(std::set<std::int32_t>(fetched.begin(), fetched.end()).size(), row.read) << at;
+        EXPECT_EQ(*std::min_element(fetched.begin(), fetched.end()) + row.read, row.cursor + 1u);
+        for (const std::int32_t command : {kEditorSetPosition, kEditorGetLine, kEditorConvertText})
+            EXPECT_EQ(gCommandCounts[command], row.read + 1) << at << " command " << command;
+        EXPECT_EQ((std::vector<std::int32_t>{host.cursorLine, host.cursorColumn, host.windowTopLine,
+                                             host.windowLeftColumn}),
+                  (std::vector<std::int32_t>{row.cursor, 2, row.cursor - 5, 3}));
+        host.ClearRecord();
     }
 }
 
