@@ -1,7 +1,8 @@
 // Builds the benchmark documents: generated C-like source, distinct words, one repeated
 // letter, repeated short words, long words that differ only at the end, Russian text in
 // code page 866 and in Windows-1251, very long lines, Latin and Russian words in mixed case,
-// and long snake_case identifiers; and the options a workload's name and document ask for.
+// long snake_case identifiers, and 100,000 lines of source whose first alone completes the
+// prefix; and the options a workload's name and document ask for.
 #include "bench/workloads.h"
 #include "testhost/random.h"
 #include "testhost/testhost.h" // the host's table conversions
@@ -519,6 +520,11 @@ bool FillWorkload(Workload& w, const std::string& name) {
         w.prefix = "conn";
         w.numbers = true;
         w.lines = IdentifierLines(kWindowLines);
+    } else if (name == "far-source") {
+        // No word of the generated source starts with "xf": every line above is read.
+        w.prefix = "xf";
+        w.lines = SourceLines(kFarLines);
+        w.lines[0] = "static const int xformTable[] = {0};";
     } else {
         return false;
     }
@@ -552,6 +558,7 @@ const std::vector<std::string>& WorkloadNames() {
             for (const char* options : {"", "+case", "+near"})
                 all.push_back(std::string(document) + options);
         }
+        all.emplace_back("far-source+all");
         return all;
     }();
     return names;
@@ -562,6 +569,7 @@ Workload MakeWorkload(const std::string& name) {
     w.name = name;
     std::string document = name;
     w.nearestFirst = TakeSuffix(document, "+near");
+    w.allAbove = TakeSuffix(document, "+all");
     w.ignoreCase = TakeSuffix(document, "+case");
     if (FillWorkload(w, document)) PlaceCursor(w);
     return w;
@@ -574,6 +582,7 @@ Workload LastLines(const Workload& workload, std::size_t lines) {
     part.win1251 = workload.win1251;
     part.ignoreCase = workload.ignoreCase;
     part.nearestFirst = workload.nearestFirst;
+    part.allAbove = workload.allAbove;
     part.numbers = workload.numbers;
     part.cursorColumn = workload.cursorColumn;
     part.cursorText = workload.cursorText;
