@@ -1,7 +1,6 @@
 // The harvest as the host sees it: lines visited, words found, cursor and window restored.
 #include "tests/scenario/scenario_fixture.h"
 
-#include <algorithm>
 #include <map>
 #include <set>
 #include <string>
@@ -443,7 +442,6 @@ TEST_F(Harvest, AllAboveReadsOnUpwardWhileTheListHasRoom) {
     std::vector<std::string> words; // 150: a full list
     for (int i = 0; i < 150; ++i)
         full += (words.emplace_back("ab" + std::to_string(i))) + " ";
-    const std::vector<std::string> backwards(words.rbegin(), words.rend());
     const std::map<std::int32_t, std::string> spread = {
         {1, "abq abp"}, {2000, "abz"}, {2001, "abm abn"}, {3000, "abk"}};
     const struct Row {
@@ -453,33 +451,38 @@ TEST_F(Harvest, AllAboveReadsOnUpwardWhileTheListHasRoom) {
         std::vector<std::string> found;
         std::size_t read; // lines the harvest reads
     } rows[] = {
-        {{.allAbove = 1}, kFar, {{2001, "abx"}}, {"abx"}, 100001},
-        {{.allAbove = 1}, kFar, {{2500, "abx"}}, {"abx"}, 100001},
-        {{.allAbove = 1}, kFar, {{99999, "abx"}}, {"abx"}, 100001},
-        {{.allAbove = 1}, kFar, {{100000, "abx"}, {100001, "aby"}}, {"abx"}, 100001},
-        {{}, kFar, {{2001, "abx"}}, {}, 2001},
-        {{.allAbove = 1}, 5000, {{5000, "abx"}}, {"abx"}, 5001}, // line 0
-        {{.allAbove = 1}, kFar, spread, {"abz", "abq", "abp", "abm", "abn", "abk"}, 100001},
-        {{.nearestFirst = 1, .allAbove = 1},
+        {{.allAbove = 1}, 4000, {{2001, "abx"}, {2500, "aby"}}, {"abx", "aby"}, 4001},
+        {{.allAbove = 1},
          kFar,
+         {{99999, "abx"}, {100000, "aby"}, {100001, "abz"}},
+         {"abx", "aby"},
+         kFar},
+        {{}, 4000, {{2001, "abx"}}, {}, 2001},
+        {{.allAbove = 1}, 4000, spread, {"abz", "abq", "abp", "abm", "abn", "abk"}, 4001},
+        {{.nearestFirst = 1, .allAbove = 1},
+         4000,
          spread,
          {"abp", "abq", "abz", "abn", "abm", "abk"},
-         100001},
-        {{.allAbove = 1}, kFar, {{2000, full}, {2001, "abx"}}, words, 2001},
-        {{.allAbove = 1}, kFar, {{2500, full}, {2501, "abx"}}, words, 2501},
-        {{.nearestFirst = 1, .allAbove = 1}, kFar, {{2500, full}}, backwards, 2501},
+         4001},
+        {{.allAbove = 1}, 4000, {{2000, full}, {2001, "abx"}}, words, 2001},
+        {{.allAbove = 1}, 4000, {{2500, full}, {2501, "abx"}}, words, 2501},
+        {{.nearestFirst = 1, .allAbove = 1},
+         4000,
+         {{2500, full}},
+         {words.rbegin(), words.rend()},
+         2501},
     };
     StartupRecord record = host.MakeStartupRecord();
     record.editorCommand = &CountCommand;
     host.plugin.setStartupInfo(&record);
     for (const Row& row : rows) {
         ASSERT_TRUE(UseOptions(row.options));
-        std::vector<std::int32_t> fetched;
+        std::set<std::int32_t> fetched;
         host.lineSource = [&row, &fetched](std::int32_t line) {
-            fetched.push_back(line);
+            fetched.insert(line);
             const auto found = row.above.find(row.cursor - line);
             return line == row.cursor         ? "ab"
-                   : found == row.above.end() ? "filler text"
+                   : found == row.above.end() ? "filler"
                                               : found->second.c_str();
         };
         host.sourceLineCount = row.cursor + 1;
@@ -490,12 +493,10 @@ TEST_F(Harvest, AllAboveReadsOnUpwardWhileTheListHasRoom) {
         host.menuChoice = -1;
         gCommandCounts.clear();
         EXPECT_EQ(host.PressCtrlSpace(), 1);
-        const std::string at = std::to_string(row.above.rbegin()->first);
-        EXPECT_EQ(Offered("ab"), row.found) << at;
-        EXPECT_EQ(std::set<std::int32_t>(fetched.begin(), fetched.end()).size(), row.read) << at;
-        EXPECT_EQ(*std::min_element(fetched.begin(), fetched.end()) + row.read, row.cursor + 1u);
+        EXPECT_EQ(Offered("ab"), row.found) << row.above.rbegin()->first;
+        EXPECT_EQ(fetched.size(), row.read); // each once: the request reads its own line too
         for (const std::int32_t command : {kEditorSetPosition, kEditorGetLine, kEditorConvertText})
-            EXPECT_EQ(gCommandCounts[command], row.read + 1) << at << " command " << command;
+            EXPECT_EQ(gCommandCounts[command], row.read + 1) << row.above.rbegin()->first;
         EXPECT_EQ((std::vector<std::int32_t>{host.cursorLine, host.cursorColumn, host.windowTopLine,
                                              host.windowLeftColumn}),
                   (std::vector<std::int32_t>{row.cursor, 2, row.cursor - 5, 3}));
