@@ -181,11 +181,14 @@ TEST_F(Harvest, EachLineIsConvertedAsFetchedAndTheCursorLineCutAtTheCursor) {
 }
 
 TEST_F(Harvest, WordsRightOfTheCursorAndBelowItAreIgnored) {
-    EXPECT_EQ(CompleteAt({"xyz", "pri print", "printer"}, 1, 3), 1);
-    EXPECT_TRUE(Inserted().empty());
-    EXPECT_EQ(host.beeps, std::vector<std::uint32_t>{0x40});
-    for (const Args& position : Positions())
-        EXPECT_LE(position[0], 1);
+    for (const std::uint32_t nearest : {0u, 1u}) { // the cursor's line read last, or first
+        ASSERT_TRUE(UseOptions({.nearestFirst = nearest}));
+        EXPECT_EQ(CompleteAt({"xyz", "pri print", "printer"}, 1, 3), 1);
+        EXPECT_TRUE(Inserted().empty()) << nearest;
+        EXPECT_EQ(host.beeps, std::vector<std::uint32_t>{0x40});
+        for (const Args& position : Positions())
+            EXPECT_LE(position[0], 1);
+    }
 }
 
 // ---- Words found ----
@@ -458,6 +461,8 @@ TEST_F(Harvest, AllAboveReadsOnUpwardWhileTheListHasRoom) {
          {"abx", "aby"},
          kFar},
         {{}, 4000, {{2001, "abx"}}, {}, 2001},
+        // Line 2, its number the cursor's column, is cut at 1024 bytes as any but the cursor's.
+        {{.allAbove = 1}, 4000, {{3998, std::string(1030, ' ') + "abw"}}, {}, 4001},
         {{.allAbove = 1}, 4000, spread, {"abz", "abq", "abp", "abm", "abn", "abk"}, 4001},
         {{.nearestFirst = 1, .allAbove = 1},
          4000,
