@@ -1,9 +1,9 @@
 // Times one completion request per workload, splits it into host and engine time, and
 // sets the engine's time against one pass over the same bytes; the same program natively
 // and in the Windows build. A workload's name picks its options: "+case" IgnoreCase,
-// "+near" NearestFirst, "+own4" and "+own16" four or sixteen of the user's own word
-// characters; its document may turn Numbers on (the identifiers). The line search path is
-// the fastest within LEXAMUND_SIMD's cap.
+// "+all" AllAbove, "+near" NearestFirst, "+own4" and "+own16" four or sixteen of the user's
+// own word characters; its document may turn Numbers on (the identifiers). The line search
+// path is the fastest within LEXAMUND_SIMD's cap.
 //
 // Usage: lexamund_request_bench [--tsv=FILE] [--rounds=N] [WORKLOAD...]
 //   prints the table (all workloads by default), and with --tsv the same rows as
@@ -72,7 +72,8 @@ void CountingRelease(void* block) {
 // ---- The host for one workload ----
 
 // Loads the workload into a quiet test host, starts the linked plug-in and sets the
-// workload's options (IgnoreCase, NearestFirst, Numbers, the user's own word characters).
+// workload's options (IgnoreCase, AllAbove, NearestFirst, Numbers, the user's own word
+// characters).
 void Prepare(TestHost& host, const Workload& w) {
     host.recordCalls = false;
     host.menuChoice = 0;
@@ -81,6 +82,7 @@ void Prepare(TestHost& host, const Workload& w) {
     host.Start(LinkedPlugin());
     gSettings.ignoreCase = w.ignoreCase ? 1 : 0;
     gSettings.nearestFirst = w.nearestFirst ? 1 : 0;
+    gSettings.allAbove = w.allAbove ? 1 : 0;
     gSettings.numbers = w.numbers ? 1 : 0;
     SetOwnWordChars(w.own.data(), w.own.size());
     gPlatform.allocate = CountingAllocate;

@@ -1,8 +1,9 @@
 // Builds the benchmark documents: generated C-like source, distinct words, one repeated
 // letter, repeated short words, long words that differ only at the end, Russian text in
 // code page 866 and in Windows-1251, very long lines, Latin and Russian words in mixed case,
-// long snake_case identifiers, and CSS, Lisp and shell text of kebab-case names; and the
-// options a workload's name and document ask for.
+// long snake_case identifiers, CSS, Lisp and shell text of kebab-case names, and 100,000
+// lines of source whose first alone completes the prefix; and the options a workload's name
+// and document ask for.
 #include "bench/workloads.h"
 #include "testhost/random.h"
 #include "testhost/testhost.h" // the host's table conversions
@@ -577,6 +578,11 @@ bool FillWorkload(Workload& w, const std::string& name) {
     } else if (name == "kebab") {
         w.prefix = "border-";
         w.lines = KebabLines(kWindowLines);
+    } else if (name == "far-source") {
+        // No word of the generated source starts with "xf": every line above is read.
+        w.prefix = "xf";
+        w.lines = SourceLines(kFarLines);
+        w.lines[0] = "static const int xformTable[] = {0};";
     } else {
         return false;
     }
@@ -618,6 +624,7 @@ const std::vector<std::string>& WorkloadNames() {
         }
         for (const char* options : {"+own4", "+own16", "+own4+case", "+own4+near"})
             all.push_back(std::string("kebab") + options);
+        all.emplace_back("far-source+all");
         return all;
     }();
     return names;
@@ -628,6 +635,7 @@ Workload MakeWorkload(const std::string& name) {
     w.name = name;
     std::string document = name;
     w.nearestFirst = TakeSuffix(document, "+near");
+    w.allAbove = TakeSuffix(document, "+all");
     w.ignoreCase = TakeSuffix(document, "+case");
     if (TakeSuffix(document, "+own4")) w.own = kOwnFour;
     if (TakeSuffix(document, "+own16")) w.own = kOwnSixteen;
@@ -642,6 +650,7 @@ Workload LastLines(const Workload& workload, std::size_t lines) {
     part.win1251 = workload.win1251;
     part.ignoreCase = workload.ignoreCase;
     part.nearestFirst = workload.nearestFirst;
+    part.allAbove = workload.allAbove;
     part.numbers = workload.numbers;
     part.own = workload.own;
     part.cursorColumn = workload.cursorColumn;

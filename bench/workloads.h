@@ -7,6 +7,7 @@
 #include <vector>
 
 inline constexpr int kWindowLines = 2001; // the cursor's line and the 2000 above it
+inline constexpr int kFarLines = 100001;  // the cursor's line and the 100,000 AllAbove reads
 inline constexpr std::size_t kLineBytes = 1023;
 inline constexpr std::size_t kLongLineBytes = 100000;
 inline constexpr std::size_t kReadBytes = 1024; // what a request reads of a line
@@ -17,7 +18,8 @@ struct Workload {
     std::string name;          // "source/get", "distinct", "distinct+case", ...
     std::string prefix;        // as the plug-in sees it: code page 866
     bool win1251 = false;      // lines (and the prefix in the cursor's line) stored in Windows-1251
-    bool ignoreCase = false;   // the name ends in "+case" (before any "+near")
+    bool ignoreCase = false;   // the name ends in "+case" (before any "+all" and "+near")
+    bool allAbove = false;     // the name ends in "+all" (before any "+near")
     bool nearestFirst = false; // the name ends in "+near"
     bool numbers = false;      // Numbers on: digits and '_' make words (the identifiers document)
     std::string own; // the user's own word characters: four ("+own4") or sixteen ("+own16")
@@ -31,8 +33,9 @@ struct Workload {
 
 // The names reported by default: each document, then with IgnoreCase ("+case"), with
 // NearestFirst ("+near") and with four or sixteen of the user's own word characters ("+own4",
-// "+own16"); the kebab-case document with a set only, since its prefix ends on one. MakeWorkload
-// takes "+own4+case+near" too.
+// "+own16"); the kebab-case document with a set only, since its prefix ends on one; last, the
+// 100,000 lines of far-source with AllAbove ("+all"). MakeWorkload takes
+// "+own4+case+all+near" and its parts too.
 const std::vector<std::string>& WorkloadNames();
 
 // Builds the named workload; an unknown name gives an empty one.

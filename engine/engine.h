@@ -14,6 +14,8 @@ inline constexpr int kMaxWordLength = 63;  // characters of a candidate word; lo
 // most words; a longer one takes a path of its own and a node with room for 64.
 inline constexpr int kMaxShortWordLength = 31;
 inline constexpr int kScanLinesAbove = 2000; // lines above the cursor's line that are scanned
+// Lines above the cursor's line read in all under AllAbove, the window's among them.
+inline constexpr int kScanLinesAboveAll = 100000;
 inline constexpr int kMaxMenuItems = 150;
 inline constexpr int kMaxVisibleRows = 22;
 inline constexpr int kHotKeyItems = 15; // items 1 to f carry a hot key
@@ -29,6 +31,7 @@ struct CompletionSettings {
     std::uint32_t numbers;
     std::uint32_t ignoreCase;   // words match whatever their case; the rest takes the typed case
     std::uint32_t nearestFirst; // words nearest the cursor come first
+    std::uint32_t allAbove;     // a list the window leaves short is filled from further up
 };
 extern CompletionSettings gSettings;
 
@@ -57,8 +60,9 @@ extern std::int32_t gReentryGuard;
 // checked.
 void CompleteWord(const char* lineText, std::int32_t cursorLine, std::int32_t cursorColumn);
 
-// First stage: fills CandidateList from the scan window and restores cursor and window;
-// cursorColumn as for CompleteWord. The line search itself is in line_search.h.
+// First stage: fills CandidateList from the scan window (under AllAbove, while the list has
+// room, from the lines above it too) and restores cursor and window; cursorColumn as for
+// CompleteWord. The line search itself is in line_search.h.
 void HarvestCandidates(const char* prefix, std::int32_t cursorLine, std::int32_t cursorColumn);
 
 // Appends to CandidateList every word of a zero-terminated line (its first kLineCopySize

@@ -27,7 +27,7 @@ void SetPosition(std::int32_t line, std::int32_t column, std::int32_t top, std::
 
 // Fetches line number (the request's own cut at the cursor), has the host convert it, and
 // searches it; copy has room for a whole line copy, its terminator and the padding. Inlined
-// in both of the harvest's loops: it runs for every line.
+// in the harvest's loops: it runs for every line.
 __attribute__((always_inline)) inline void VisitLine(const LineSearch& search, char* copy,
                                                      std::int64_t number, std::int32_t cursorLine,
                                                      std::int32_t cursorColumn) {
@@ -40,15 +40,32 @@ __attribute__((always_inline)) inline void VisitLine(const LineSearch& search, c
     SearchLine(search, reinterpret_cast<const unsigned char*>(copy), length);
 }
 
+// Visits the lines from `from` up to `to` (none when to > from), nearest first, while the
+// list has room; a full list needs no more lines fetched.
+void VisitUpward(const LineSearch& search, char* copy, std::int64_t from, std::int64_t to,
+                 std::int32_t cursorLine, std::int32_t cursorColumn) {
+    for (std::int64_t number = from; number >= to && !CandidateListFull(); --number)
+        VisitLine(search, copy, number, cursorLine, cursorColumn);
+}
+
+// The first line of a reach of `above` lines above the cursor's line; line 0 at the most.
+std::int64_t TopLine(std::int32_t cursorLine, std::int32_t above) {
+    return cursorLine > above ? cursorLine - above : 0;
+}
+
 } // namespace
 
 // Visits the cursor's line and up to 2000 lines above it, moving the host's cursor to each:
-// top down, or under NearestFirst from the cursor's line up until the list is full. Then puts
-// cursor and window back as they were.
+// top down, or under NearestFirst from the cursor's line up until the list is full. Under
+// AllAbove a list still short goes on upward from the line above the window until it is
+// full, line 0 is read or 100,000 lines above the cursor's line are. Then puts cursor and
+// window back as they were.
 void HarvestCandidates(const char* prefix, std::int32_t cursorLine, std::int32_t cursorColumn) {
     LineSearch search;
     PrepareLineSearch(search, prefix);
-    const std::int64_t first = cursorLine > kScanLinesAbove ? cursorLine - kScanLinesAbove : 0;
+    const std::int64_t first = TopLine(cursorLine, kScanLinesAbove);
+    const std::int64_t furthest =
+        gSettings.allAbove != 0 ? TopLine(cursorLine, kScanLinesAboveAll) : first;
     EditorStateRecord state = {};
     EditorCommand(kEditorGetState, &state);
     const std::int32_t savedTop = state.windowTopLine;
@@ -57,12 +74,11 @@ void HarvestCandidates(const char* prefix, std::int32_t cursorLine, std::int32_t
     // The line, its terminator and the room that lets the search read ahead.
     alignas(16) char copy[kLineCopySize + 1 + kLinePadding];
     if (search.nearestFirst) {
-        // A full list takes no more words, so the lines above need not be fetched.
-        for (std::int64_t number = cursorLine; number >= first && !CandidateListFull(); --number)
-            VisitLine(search, copy, number, cursorLine, cursorColumn);
+        VisitUpward(search, copy, cursorLine, furthest, cursorLine, cursorColumn);
     } else {
         for (std::int64_t number = first; number <= cursorLine; ++number)
             VisitLine(search, copy, number, cursorLine, cursorColumn);
+        VisitUpward(search, copy, first - 1, furthest, cursorLine, cursorColumn);
     }
     SetPosition(cursorLine, cursorColumn, savedTop, savedLeft);
 }

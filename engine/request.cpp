@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-CompletionSettings gSettings = {0, 0, 1, 0, 0, 0};
+CompletionSettings gSettings = {0, 0, 1, 0, 0, 0, 0};
 std::int32_t gCursorColumnOffset = 0;
 std::int32_t gCursorRowOffset = 0;
 std::int32_t gReentryGuard = 0;

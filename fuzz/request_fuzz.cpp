@@ -254,7 +254,7 @@ struct Case {
 // from bits that earlier inputs left unread, so that every seed keeps its fields; so does
 // flag 32, which draws the user's own word characters before the event.
 Case ReadCase(FuzzInput& in, TestHost& host) {
-    gSettings = {Option(in), Option(in), Option(in), Option(in), 0, 0};
+    gSettings = {Option(in), Option(in), Option(in), Option(in), 0, 0, 0};
     const std::uint8_t flags = in.Byte();
     gSettings.ignoreCase = flags & 8u;
     gSettings.nearestFirst = flags & 16u;

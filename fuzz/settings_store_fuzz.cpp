@@ -12,9 +12,10 @@
 
 namespace {
 
-const char* const kNames[] = {"Space", "Menu1", "Sound", "Numbers", "IgnoreCase", "NearestFirst"};
-constexpr std::uint32_t kDefaults[] = {0, 0, 1, 0, 0, 0};
-constexpr int kSettingCount = 6;
+const char* const kNames[] = {"Space",      "Menu1",        "Sound",   "Numbers",
+                              "IgnoreCase", "NearestFirst", "AllAbove"};
+constexpr std::uint32_t kDefaults[] = {0, 0, 1, 0, 0, 0, 0};
+constexpr int kSettingCount = 7;
 
 // ---- One registry call that fails ----
 
@@ -108,9 +109,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int i = 0; i < kSettingCount; ++i)
         expected[i] = Expected(kNames[i], kDefaults[i]);
     LoadSettings();
-    const std::uint32_t loaded[kSettingCount] = {gSettings.space,      gSettings.menu1,
-                                                 gSettings.sound,      gSettings.numbers,
-                                                 gSettings.ignoreCase, gSettings.nearestFirst};
+    const std::uint32_t loaded[kSettingCount] = {
+        gSettings.space,      gSettings.menu1,        gSettings.sound,   gSettings.numbers,
+        gSettings.ignoreCase, gSettings.nearestFirst, gSettings.allAbove};
     for (int i = 0; i < kSettingCount; ++i)
         FUZZ_CHECK(loaded[i] == expected[i]);
 
@@ -118,7 +119,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::uint32_t saved[kSettingCount];
     for (std::uint32_t& value : saved)
         value = static_cast<std::uint32_t>(in.Int32());
-    gSettings = {saved[0], saved[1], saved[2], saved[3], saved[4], saved[5]};
+    gSettings = {saved[0], saved[1], saved[2], saved[3], saved[4], saved[5], saved[6]};
     SaveSettings();
     for (int i = 0; i < kSettingCount && SettingsKeyPath[0] != 0; ++i) {
         MemoryRegistryValue value;

@@ -239,3 +239,4 @@ inline constexpr std::int32_t kMsgSecondButton = 7;
 inline constexpr std::int32_t kMsgMenuBottom = 8;
 inline constexpr std::int32_t kMsgIgnoreCaseLabel = 9;
 inline constexpr std::int32_t kMsgNearestFirstLabel = 10;
+inline constexpr std::int32_t kMsgAllAboveLabel = 11;

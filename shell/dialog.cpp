@@ -1,4 +1,4 @@
-// The settings dialog: the six options as check boxes, saved on the default button.
+// The settings dialog: the seven options as check boxes, saved on the default button.
 #include "engine/engine.h"
 #include "host/host.h"
 #include "shell/settings.h"
@@ -7,10 +7,10 @@
 
 namespace {
 
-constexpr int kDialogItems = 9;
+constexpr int kDialogItems = 10;
 constexpr std::int32_t kDialogWidth = 40;
-constexpr std::int32_t kDialogHeight = 13;
-constexpr std::int32_t kConfirmItem = 7; // RunDialog's result for the default button
+constexpr std::int32_t kDialogHeight = 14;
+constexpr std::int32_t kConfirmItem = 8; // RunDialog's result for the default button
 
 // The dialog as constant data: each item's message number, then the items with empty
 // texts and clear check boxes. Each call works on a fresh copy.
@@ -21,23 +21,25 @@ struct DialogTemplate {
 
 constexpr DialogTemplate kSettingsDialog = {
     {kMsgPluginName, kMsgSpaceLabel, kMsgMenu1Label, kMsgSoundLabel, kMsgNumbersLabel,
-     kMsgIgnoreCaseLabel, kMsgNearestFirstLabel, kMsgConfirmButton, kMsgSecondButton},
+     kMsgIgnoreCaseLabel, kMsgNearestFirstLabel, kMsgAllAboveLabel, kMsgConfirmButton,
+     kMsgSecondButton},
     {
-        {kDialogFrameBox, 1, 1, 38, 11, 0, 0, 0, 0, {}},
+        {kDialogFrameBox, 1, 1, 38, 12, 0, 0, 0, 0, {}},
         {kDialogCheckBox, 3, 3, 0, 0, 1, 0, 0, 0, {}},
         {kDialogCheckBox, 3, 4, 0, 0, 0, 0, 0, 0, {}},
         {kDialogCheckBox, 3, 5, 0, 0, 0, 0, 0, 0, {}},
         {kDialogCheckBox, 3, 6, 0, 0, 0, 0, 0, 0, {}},
         {kDialogCheckBox, 3, 7, 0, 0, 0, 0, 0, 0, {}},
         {kDialogCheckBox, 3, 8, 0, 0, 0, 0, 0, 0, {}},
-        {kDialogButton, 0, 10, 0, 0, 0, 0, kDialogButtonRow, 1, {}},
-        {kDialogButton, 0, 10, 0, 0, 0, 0, kDialogButtonRow, 0, {}},
+        {kDialogCheckBox, 3, 9, 0, 0, 0, 0, 0, 0, {}},
+        {kDialogButton, 0, 11, 0, 0, 0, 0, kDialogButtonRow, 1, {}},
+        {kDialogButton, 0, 11, 0, 0, 0, 0, kDialogButtonRow, 0, {}},
     }};
 
-// The check box items of Space, Menu1, Sound, Numbers, IgnoreCase and NearestFirst, in
-// that order.
+// The check box items of Space, Menu1, Sound, Numbers, IgnoreCase, NearestFirst and
+// AllAbove, in that order.
 constexpr int kFirstCheckBox = 1;
-constexpr int kLastCheckBox = 6;
+constexpr int kLastCheckBox = 7;
 
 // Copies a host text into an item, cut to kDialogItemTextSize - 1 characters; a null
 // text leaves the item empty.
@@ -51,13 +53,14 @@ void FillItemText(DialogItemRecord* item, const char* text) {
 // The setting that check box item shows and sets.
 std::uint32_t* SettingOfItem(int item) {
     std::uint32_t* fields[] = {&gSettings.space,   &gSettings.menu1,      &gSettings.sound,
-                               &gSettings.numbers, &gSettings.ignoreCase, &gSettings.nearestFirst};
+                               &gSettings.numbers, &gSettings.ignoreCase, &gSettings.nearestFirst,
+                               &gSettings.allAbove};
     return fields[item - kFirstCheckBox];
 }
 
 } // namespace
 
-// Shows the settings dialog. On the default button the six check box states, exactly as
+// Shows the settings dialog. On the default button the seven check box states, exactly as
 // the host left them, become the settings and are written; any other outcome changes
 // nothing. Neither argument is read; the result is always -1.
 extern "C" std::int32_t HOSTENTRY OpenPlugin(std::int32_t, HostWord) {

@@ -1,4 +1,4 @@
-// The settings store: key path, key operations, and reading and writing the six options.
+// The settings store: key path, key operations, and reading and writing the seven options.
 #include "shell/settings.h"
 
 #include "engine/engine.h"
@@ -23,6 +23,7 @@ constexpr SettingSlot kSettingSlots[] = {
     {"Numbers", &CompletionSettings::numbers, 0},
     {"IgnoreCase", &CompletionSettings::ignoreCase, 0},
     {"NearestFirst", &CompletionSettings::nearestFirst, 0},
+    {"AllAbove", &CompletionSettings::allAbove, 0},
 };
 
 constexpr std::uint32_t kDwordSize = 4;

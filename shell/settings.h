@@ -1,4 +1,4 @@
-// The settings store: the six options as REG_DWORD values in the plug-in's registry key.
+// The settings store: the seven options as REG_DWORD values in the plug-in's registry key.
 //
 // The key is the host's plug-in key followed by "\Lexamund", below HKEY_CURRENT_USER.
 // Every registry call goes through gPlatform, and every handle is closed within the
@@ -40,9 +40,9 @@ void WriteSetting(RegKey root, const char* subkey, const char* valueName, std::u
 std::uint32_t ReadSetting(RegKey root, const char* subkey, const char* valueName,
                           std::uint32_t defaultValue);
 
-// Loads Space, Menu1, Sound, Numbers, IgnoreCase and NearestFirst, in that order, into
-// gSettings (defaults 0, 0, 1, 0, 0, 0), then the user's own word characters. A key written
-// before the last two existed lacks them, and they take their defaults.
+// Loads Space, Menu1, Sound, Numbers, IgnoreCase, NearestFirst and AllAbove, in that order,
+// into gSettings (defaults 0, 0, 1, 0, 0, 0, 0), then the user's own word characters. A key
+// written before the later ones existed lacks them, and they take their defaults.
 void LoadSettings();
 
 // The REG_SZ value of the user's own word characters, which the user sets in the registry
@@ -55,6 +55,6 @@ inline constexpr int kOwnWordCharsValueSize = 256;
 // of another type or a longer one gives none; nothing is written.
 void LoadOwnWordChars();
 
-// Writes the six settings of gSettings, in the order Space, Menu1, Sound, Numbers,
-// IgnoreCase, NearestFirst.
+// Writes the seven settings of gSettings, in the order Space, Menu1, Sound, Numbers,
+// IgnoreCase, NearestFirst, AllAbove.
 void SaveSettings();

@@ -99,7 +99,8 @@ TestHost::TestHost() : previous_(gHost) {
                 "&Cancel",
                 "Words: %d",
                 "&Ignore case",
-                "&Nearest words first"};
+                "&Nearest words first",
+                "&Whole text above the cursor"};
     gHost = this;
 }
 

@@ -111,10 +111,10 @@ class TestHost {
     // ---- The other services ----
     std::int32_t moduleNumber = 0x4C58;
     std::string pluginKey = "Software\\TestHost\\Plugins";
-    std::array<std::string, 11> messages; // texts by message number (English by default)
+    std::array<std::string, 12> messages; // texts by message number (English by default)
     bool nullMessages = false;            // LookupMessage answers every number with null
     // Loads the texts from a message file ("*.lng"); false, leaving the texts as they were,
-    // when it cannot be read or holds fewer than eleven texts.
+    // when it cannot be read or holds fewer than twelve texts.
     bool LoadMessages(const std::string& path);
     // Loads the texts of the message file in folder whose ".Language=" line names language
     // (e.g. "English" or "Russian"), as the host picks a plug-in's texts by its language

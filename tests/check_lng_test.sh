@@ -9,7 +9,7 @@ failures=0
 
 texts=('"Lexamund"' '"Lexamund"' '"&Append a space"' '"&Menu for a single word"'
        '"&Beep when nothing is found"' '"&Digits and _ in words"' '"&Save"' '"&Cancel"'
-       '"Words: %d"' '"&Ignore case"' '"&Nearest words first"')
+       '"Words: %d"' '"&Ignore case"' '"&Nearest words first"' '"&Whole text above the cursor"')
 header='.Language=English,English'
 
 # Writes $dir/NAME.lng from the lines given, each ended with CR LF.
@@ -19,7 +19,7 @@ write() {
     printf '%s\r\n' "$@" >"$dir/$name.lng"
 }
 
-# Writes $dir/NAME.lng: the header, then the eleven texts with text N replaced by TEXT
+# Writes $dir/NAME.lng: the header, then the twelve texts with text N replaced by TEXT
 # (quoted here); text N stands on line N + 2.
 with_text() {
     local name=$1 n=$2 text=$3
@@ -64,11 +64,11 @@ expect no-name "1: the .Language= line names no language"
 expect empty "1: the file is empty"
 
 write nine "$header" "${texts[@]:0:9}"
-expect nine "10: 9 texts, 11 expected"
-write twelve "$header" "${texts[@]}" '"more"' '"and more"'
-expect twelve "13: a text after the eleven messages"
+expect nine "10: 9 texts, 12 expected"
+write fourteen "$header" "${texts[@]}" '"more"' '"and more"'
+expect fourteen "14: a text after the twelve messages"
 write unquoted "$header" "${texts[@]:0:3}" 'Menu for a single word"' "${texts[@]:4:5}"
-expect unquoted "5: not a quoted text (the host rejects the whole file)" "10: 8 texts, 11 expected"
+expect unquoted "5: not a quoted text (the host rejects the whole file)" "10: 8 texts, 12 expected"
 
 with_text tab 5 $'&Digits\tand _'
 expect tab "7: message 5 has the control byte 0x09"
@@ -88,13 +88,15 @@ with_text label-long 2 "&$(printf 'L%.0s' {1..31})"
 expect label-long "4: message 2 (check box label) takes 31 cells; 30 fit in the frame"
 with_text label-no-hot-key 5 "$(printf 'L%.0s' {1..31})"
 expect label-no-hot-key "7: message 5 (check box label) takes 31 cells; 30 fit in the frame"
-# Messages 9 and 10 label the last two check boxes.
+# Messages 9, 10 and 11 label the last three check boxes.
 lines=("${texts[@]}")
 lines[9]="\"&$(printf 'L%.0s' {1..31})\""
 lines[10]="\"$(printf 'L%.0s' {1..31})\""
-write labels-9-10-long "$header" "${lines[@]}"
-expect labels-9-10-long "11: message 9 (check box label) takes 31 cells; 30 fit in the frame" \
-    "12: message 10 (check box label) takes 31 cells; 30 fit in the frame"
+lines[11]="\"&$(printf 'L%.0s' {1..31})\""
+write labels-9-11-long "$header" "${lines[@]}"
+expect labels-9-11-long "11: message 9 (check box label) takes 31 cells; 30 fit in the frame" \
+    "12: message 10 (check box label) takes 31 cells; 30 fit in the frame" \
+    "13: message 11 (check box label) takes 31 cells; 30 fit in the frame"
 
 # Both buttons with their 4 cells each and the blank between: 36 fit inside the frame.
 lines=("${texts[@]}")
@@ -125,7 +127,7 @@ expect format-end "10: message 8 has a % at its end (shown as text; write %% for
 if out=$("$check" "$dir/good.lng" "$dir/missing.lng" "$dir/nine.lng"); then
     echo "FAIL several files: exit 0"
     failures=$((failures + 1))
-elif [ "$out" != "$dir/missing.lng:0: cannot be read"$'\n'"$dir/nine.lng:10: 9 texts, 11 expected" ]; then
+elif [ "$out" != "$dir/missing.lng:0: cannot be read"$'\n'"$dir/nine.lng:10: 9 texts, 12 expected" ]; then
     echo "FAIL several files:"$'\n'"$out"
     failures=$((failures + 1))
 fi

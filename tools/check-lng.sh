@@ -7,7 +7,7 @@ if [ $# -eq 0 ]; then
     exit 2
 fi
 
-# Lengths are bytes (the files are single-byte code pages). The settings dialog is 40 by 13
+# Lengths are bytes (the files are single-byte code pages). The settings dialog is 40 by 14
 # with its frame in columns 1 to 38: the title stands on the top edge with a blank either
 # side, a check box at column 3 takes "[x] " and its label must end by column 37, and the
 # two buttons, "{ caption }" and "[ caption ]" one blank apart, share the 36 inner columns.
@@ -15,8 +15,8 @@ fi
 read -r -d '' program <<'AWK' || true
 BEGIN {
     for (i = 0; i < 256; i++) ord[sprintf("%c", i)] = i
-    kTexts = 11; kTitleRoom = 34; kLabelRoom = 30; kButtonRoom = 36
-    kLabels = split("2 3 4 5 9 10", label, " ") # the messages of the six check boxes
+    kTexts = 12; kTitleRoom = 34; kLabelRoom = 30; kButtonRoom = 36
+    kLabels = split("2 3 4 5 9 10 11", label, " ") # the messages of the seven check boxes
     kButtonFrame = 4; kButtonGap = 1 # "[ " and " ]" around a caption; a blank between two
     kConversion = "^%[-+ #0]*[0-9]*([.][0-9]*)?(hh|h|ll|l|j|z|t|L)?[diouxX]"
     kSequence = "^%[-+ #0]*[0-9]*([.][0-9]*)?(hh|h|ll|l|j|z|t|L)?."
@@ -91,7 +91,7 @@ function check_format(text, line,    rest, found, first, shown, i) {
         problem(NR, "not a quoted text (the host rejects the whole file)")
         next
     }
-    if (texts == kTexts && extra++ == 0) problem(NR, "a text after the eleven messages")
+    if (texts == kTexts && extra++ == 0) problem(NR, "a text after the twelve messages")
     if (texts == kTexts) next
     at[texts] = NR
     message[texts] = substr($0, 2, length($0) - 2)

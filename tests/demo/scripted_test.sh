@@ -123,17 +123,17 @@ case_dialog_space() {
     screen_has "Plug-ins"
     screen_has "1 Lexamund"
     demo cp866 t.txt --keys '<F11><Enter>'
-    [ "$(check_boxes)" = "[ ][ ][x][ ][ ][ ]" ] || fail "check boxes $(check_boxes) on opening"
+    [ "$(check_boxes)" = "[ ][ ][x][ ][ ][ ][ ]" ] || fail "check boxes $(check_boxes) on opening"
     screen_has "{ Save }"
     screen_has "[ Cancel ]"
     demo cp866 t.txt --keys '<F11><Enter><Tab><Tab><Space><S-Tab><Space>'
-    [ "$(check_boxes)" = "[ ][x][ ][ ][ ][ ]" ] ||
+    [ "$(check_boxes)" = "[ ][x][ ][ ][ ][ ][ ]" ] ||
         fail "check boxes $(check_boxes) after Tab and Space"
     # Esc and the second button leave the options as they were.
     demo cp866 t.txt --keys '<F11><Enter><Space><Esc><C-End><C-Space>'
     doc_line 2 "hello"
-    # Seven Tabs go from the first check box past the other five and Save to Cancel.
-    demo cp866 t.txt --keys "<F11><Enter><Space>$(printf '<Tab>%.0s' {1..7})<Enter><C-End><C-Space>"
+    # Eight Tabs go from the first check box past the other six and Save to Cancel.
+    demo cp866 t.txt --keys "<F11><Enter><Space>$(printf '<Tab>%.0s' {1..8})<Enter><C-End><C-Space>"
     doc_line 2 "hello"
     # Enter on a check box chooses the default button: the next completion appends a blank.
     demo cp866 t.txt --keys '<F11><Enter><Space><Enter><C-End><C-Space>'

@@ -18,7 +18,7 @@ struct ContractRow {
     std::string names;
 };
 
-const std::string kOptionNames = "Space Menu1 Sound Numbers IgnoreCase NearestFirst";
+const std::string kOptionNames = "Space Menu1 Sound Numbers IgnoreCase NearestFirst AllAbove";
 
 // Dialog items: type, x1, y1, x2, y2, focus, flags, default button, message of its text.
 const ContractRow kContract[] = {
@@ -32,19 +32,20 @@ const ContractRow kContract[] = {
     {"PluginInfo words 0-9 (-1 as the host left it; word 5: its entry's message)",
      {40, 6, -1, -1, 0, 1, 1, -1, 0, -1},
      ""},
-    {"RunDialog: x1, y1, x2, y2, reserved, item count", {-1, -1, 40, 13, 0, 9}, ""},
-    {"dialog item 0", {3, 1, 1, 38, 11, 0, 0, 0, 1}, ""},
+    {"RunDialog: x1, y1, x2, y2, reserved, item count", {-1, -1, 40, 14, 0, 10}, ""},
+    {"dialog item 0", {3, 1, 1, 38, 12, 0, 0, 0, 1}, ""},
     {"dialog item 1", {8, 3, 3, 0, 0, 1, 0, 0, 2}, ""},
     {"dialog item 2", {8, 3, 4, 0, 0, 0, 0, 0, 3}, ""},
     {"dialog item 3", {8, 3, 5, 0, 0, 0, 0, 0, 4}, ""},
     {"dialog item 4", {8, 3, 6, 0, 0, 0, 0, 0, 5}, ""},
     {"dialog item 5", {8, 3, 7, 0, 0, 0, 0, 0, 9}, ""},
     {"dialog item 6", {8, 3, 8, 0, 0, 0, 0, 0, 10}, ""},
-    {"dialog item 7", {7, 0, 10, 0, 0, 0, 0x4000, 1, 6}, ""},
-    {"dialog item 8", {7, 0, 10, 0, 0, 0, 0x4000, 0, 7}, ""},
-    {"dialog results that save", {7}, ""},
+    {"dialog item 7", {8, 3, 9, 0, 0, 0, 0, 0, 11}, ""},
+    {"dialog item 8", {7, 0, 11, 0, 0, 0, 0x4000, 1, 6}, ""},
+    {"dialog item 9", {7, 0, 11, 0, 0, 0, 0x4000, 0, 7}, ""},
+    {"dialog results that save", {8}, ""},
     {"registry values read at start-up", {}, kOptionNames + " WordChars"},
-    {"registry values saved, as first loaded", {0, 0, 1, 0, 0, 0}, kOptionNames},
+    {"registry values saved, as first loaded", {0, 0, 1, 0, 0, 0, 0}, kOptionNames},
     {"registry values saved: type, size", {4, 4}, ""},
     {"record sizes: input, editor state, position, menu item, dialog item",
      {20, 112, 24, 140, 548},

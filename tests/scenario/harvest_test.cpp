@@ -1,6 +1,8 @@
 // The harvest as the host sees it: lines visited, words found, cursor and window restored.
 #include "tests/scenario/scenario_fixture.h"
 
+#include <map>
+#include <set>
 #include <string>
 
 namespace {
@@ -31,6 +33,11 @@ class Harvest : public Scenario {
         host.menuChoice = -1;
         host.ClearRecord();
         CompleteAtEnd(text, line);
+        return Offered(prefix);
+    }
+
+    // The words the last request offered for prefix: its menu's, or the one inserted.
+    std::vector<std::string> Offered(const std::string& prefix) const {
         std::vector<std::string> words;
         for (const MenuShown& menu : host.menus) {
             for (const std::string& label : menu.labels) {
@@ -174,11 +181,14 @@ TEST_F(Harvest, EachLineIsConvertedAsFetchedAndTheCursorLineCutAtTheCursor) {
 }
 
 TEST_F(Harvest, WordsRightOfTheCursorAndBelowItAreIgnored) {
-    EXPECT_EQ(CompleteAt({"xyz", "pri print", "printer"}, 1, 3), 1);
-    EXPECT_TRUE(Inserted().empty());
-    EXPECT_EQ(host.beeps, std::vector<std::uint32_t>{0x40});
-    for (const Args& position : Positions())
-        EXPECT_LE(position[0], 1);
+    for (const std::uint32_t nearest : {0u, 1u}) { // the cursor's line read last, or first
+        ASSERT_TRUE(UseOptions({.nearestFirst = nearest}));
+        EXPECT_EQ(CompleteAt({"xyz", "pri print", "printer"}, 1, 3), 1);
+        EXPECT_TRUE(Inserted().empty()) << nearest;
+        EXPECT_EQ(host.beeps, std::vector<std::uint32_t>{0x40});
+        for (const Args& position : Positions())
+            EXPECT_LE(position[0], 1);
+    }
 }
 
 // ---- Words found ----
@@ -413,6 +423,89 @@ TEST_F(Harvest, IgnoreCaseAndNearestFirstChangeTheWordsAndTheirOrder) {
         ASSERT_TRUE(UseOptions(c.options));
         EXPECT_EQ(Found(c.lines, static_cast<std::int32_t>(c.lines.size()) - 1, c.prefix), c.found)
             << c.lines.front();
+    }
+}
+
+// Editor commands by code, counted as the plug-in makes them: a line source's document
+// records no SetPosition, GetLine or ConvertText.
+std::map<std::int32_t, std::size_t> gCommandCounts;
+
+std::int32_t HOSTCALL HOST_SERVICE CountCommand(std::int32_t command, void* param) {
+    ++gCommandCounts[command];
+    return TestHost::EditorCommand(command, param);
+}
+
+// Under AllAbove a list the window leaves short is filled from further up, nearest line
+// first, up to 100,000 lines above the cursor's: each row's document is filler but for "ab"
+// at the cursor and the lines `above` names by their distance above it. Each line is read
+// once, and cursor and window are put back once.
+TEST_F(Harvest, AllAboveReadsOnUpwardWhileTheListHasRoom) {
+    constexpr std::int32_t kFar = 100001;
+    std::string full;
+    std::vector<std::string> words; // 150: a full list
+    for (int i = 0; i < 150; ++i)
+        full += (words.emplace_back("ab" + std::to_string(i))) + " ";
+    const std::map<std::int32_t, std::string> spread = {
+        {1, "abq abp"}, {2000, "abz"}, {2001, "abm abn"}, {3000, "abk"}};
+    const struct Row {
+        Options options;
+        std::int32_t cursor;
+        std::map<std::int32_t, std::string> above;
+        std::vector<std::string> found;
+        std::size_t read; // lines the harvest reads
+    } rows[] = {
+        {{.allAbove = 1}, 4000, {{2001, "abx"}, {2500, "aby"}}, {"abx", "aby"}, 4001},
+        {{.allAbove = 1},
+         kFar,
+         {{99999, "abx"}, {100000, "aby"}, {100001, "abz"}},
+         {"abx", "aby"},
+         kFar},
+        {{}, 4000, {{2001, "abx"}}, {}, 2001},
+        // Line 2, its number the cursor's column, is cut at 1024 bytes as any but the cursor's.
+        {{.allAbove = 1}, 4000, {{3998, std::string(1030, ' ') + "abw"}}, {}, 4001},
+        {{.allAbove = 1}, 4000, spread, {"abz", "abq", "abp", "abm", "abn", "abk"}, 4001},
+        {{.nearestFirst = 1, .allAbove = 1},
+         4000,
+         spread,
+         {"abp", "abq", "abz", "abn", "abm", "abk"},
+         4001},
+        {{.allAbove = 1}, 4000, {{2000, full}, {2001, "abx"}}, words, 2001},
+        {{.allAbove = 1}, 4000, {{2500, full}, {2501, "abx"}}, words, 2501},
+        {{.nearestFirst = 1, .allAbove = 1},
+         4000,
+         {{2500, full}},
+         {words.rbegin(), words.rend()},
+         2501},
+    };
+    StartupRecord record = host.MakeStartupRecord();
+    record.editorCommand = &CountCommand;
+    host.plugin.setStartupInfo(&record);
+    for (const Row& row : rows) {
+        ASSERT_TRUE(UseOptions(row.options));
+        std::set<std::int32_t> fetched;
+        host.lineSource = [&row, &fetched](std::int32_t line) {
+            fetched.insert(line);
+            const auto found = row.above.find(row.cursor - line);
+            return line == row.cursor         ? "ab"
+                   : found == row.above.end() ? "filler"
+                                              : found->second.c_str();
+        };
+        host.sourceLineCount = row.cursor + 1;
+        host.cursorLine = row.cursor;
+        host.cursorColumn = 2;
+        host.windowTopLine = row.cursor - 5;
+        host.windowLeftColumn = 3;
+        host.menuChoice = -1;
+        gCommandCounts.clear();
+        EXPECT_EQ(host.PressCtrlSpace(), 1);
+        EXPECT_EQ(Offered("ab"), row.found) << row.above.rbegin()->first;
+        EXPECT_EQ(fetched.size(), row.read); // each once: the request reads its own line too
+        for (const std::int32_t command : {kEditorSetPosition, kEditorGetLine, kEditorConvertText})
+            EXPECT_EQ(gCommandCounts[command], row.read + 1) << row.above.rbegin()->first;
+        EXPECT_EQ((std::vector<std::int32_t>{host.cursorLine, host.cursorColumn, host.windowTopLine,
+                                             host.windowLeftColumn}),
+                  (std::vector<std::int32_t>{row.cursor, 2, row.cursor - 5, 3}));
+        host.ClearRecord();
     }
 }
 

@@ -23,17 +23,17 @@ unsigned char Upper(unsigned char byte) {
     return byte;
 }
 
-TEST(MessageFiles, BothParseWithElevenTexts) {
+TEST(MessageFiles, BothParseWithTwelveTexts) {
     MessageFile english;
     MessageFile russian;
     ASSERT_TRUE(ReadMessageFile(kEnglish, &english)) << kEnglish;
     ASSERT_TRUE(ReadMessageFile(kRussian, &russian)) << kRussian;
     EXPECT_EQ(english.language, "English");
     EXPECT_EQ(english.description, "English");
-    EXPECT_EQ(english.texts.size(), 11u);
+    EXPECT_EQ(english.texts.size(), 12u);
     EXPECT_EQ(russian.language, "Russian");
     EXPECT_EQ(russian.description, "Russian (\x90\xe3\xe1\xe1\xaa\xa8\xa9)") << "Русский in 866";
-    EXPECT_EQ(russian.texts.size(), 11u);
+    EXPECT_EQ(russian.texts.size(), 12u);
 }
 
 TEST(MessageFiles, EnglishTextsAreTheTestHostsDefaults) {
@@ -66,7 +66,7 @@ TEST(MessageFiles, DialogTextsHaveDistinctHotKeys) {
         MessageFile file;
         ASSERT_TRUE(ReadMessageFile(path, &file));
         std::set<unsigned char> keys;
-        for (const std::size_t i : {2u, 3u, 4u, 5u, 6u, 7u, 9u, 10u}) {
+        for (const std::size_t i : {2u, 3u, 4u, 5u, 6u, 7u, 9u, 10u, 11u}) {
             const std::string& text = file.texts[i];
             const std::size_t amp = text.find('&');
             ASSERT_NE(amp, std::string::npos) << path << " text " << i;
@@ -108,7 +108,7 @@ TEST_F(Scenario, RussianTextsReachTheMenuAndTheDialog) {
     host.dialogResult = 6;
     EXPECT_EQ(host.plugin.openPlugin(0, 0), -1);
     ASSERT_EQ(host.dialogs.size(), 1u);
-    const std::size_t messageOfItem[] = {1, 2, 3, 4, 5, 9, 10, 6, 7};
+    const std::size_t messageOfItem[] = {1, 2, 3, 4, 5, 9, 10, 11, 6, 7};
     ASSERT_EQ(host.dialogs[0].items.size(), std::size(messageOfItem));
     for (std::size_t i = 0; i < std::size(messageOfItem); ++i) {
         EXPECT_EQ(host.dialogs[0].items[i].data, host.messages[messageOfItem[i]]) << "item " << i;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-// The six options in the order of the settings dialog's check boxes, defaults first.
+// The seven options in the order of the settings dialog's check boxes, defaults first.
 struct Options {
     std::uint32_t space = 0;
     std::uint32_t menu1 = 0;
@@ -15,6 +15,7 @@ struct Options {
     std::uint32_t numbers = 0;
     std::uint32_t ignoreCase = 0;
     std::uint32_t nearestFirst = 0;
+    std::uint32_t allAbove = 0;
 };
 
 class Scenario : public ::testing::Test {
@@ -40,14 +41,14 @@ class Scenario : public ::testing::Test {
         return host.PressCtrlSpace();
     }
 
-    // Sets the six options as a user would: through the plug-in's settings dialog,
+    // Sets the seven options as a user would: through the plug-in's settings dialog,
     // ticking the check boxes in their order and closing with the default button. False
     // when no dialog was shown.
     bool UseOptions(const Options& options) {
         host.dialogAnswer = [&options](DialogItemRecord* items, std::int32_t count) {
-            const std::uint32_t values[] = {options.space,      options.menu1,
-                                            options.sound,      options.numbers,
-                                            options.ignoreCase, options.nearestFirst};
+            const std::uint32_t values[] = {
+                options.space,      options.menu1,        options.sound,   options.numbers,
+                options.ignoreCase, options.nearestFirst, options.allAbove};
             std::int32_t confirm = -1;
             std::size_t boxes = 0;
             for (std::int32_t i = 0; i < count; ++i) {

@@ -19,13 +19,13 @@ class SettingsStore : public ::testing::Test {
         MemoryRegistryReset();
         InstallRegistryRecorder();
         SetUpSettingsKeyPath(kHostKey.c_str());
-        gSettings = {0, 0, 1, 0, 0, 0};
+        gSettings = {0, 0, 1, 0, 0, 0, 0};
     }
     void TearDown() override {
         EXPECT_EQ(MemoryRegistryOpenHandles(), 0u) << "a handle outlived its operation";
         gPlatform = kDefaultPlatform;
         MemoryRegistryReset();
-        gSettings = {0, 0, 1, 0, 0, 0};
+        gSettings = {0, 0, 1, 0, 0, 0, 0};
     }
 
     static void Plant(const std::string& name, std::uint32_t type, const std::string& bytes) {
@@ -106,7 +106,7 @@ TEST_F(SettingsStore, SubkeyNameIsJoinedWithABackslashWhenItFits) {
 }
 
 TEST_F(SettingsStore, LoadWithoutKeyGivesDefaultsAndCreatesNothing) {
-    gSettings = {5, 5, 5, 5, 5, 5};
+    gSettings = {5, 5, 5, 5, 5, 5, 5};
     LoadSettings();
     EXPECT_EQ(gSettings.space, 0u);
     EXPECT_EQ(gSettings.menu1, 0u);
@@ -114,7 +114,8 @@ TEST_F(SettingsStore, LoadWithoutKeyGivesDefaultsAndCreatesNothing) {
     EXPECT_EQ(gSettings.numbers, 0u);
     EXPECT_EQ(gSettings.ignoreCase, 0u);
     EXPECT_EQ(gSettings.nearestFirst, 0u);
-    EXPECT_EQ(gRegistryCalls, std::vector<std::string>(7, Open(kKey)));
+    EXPECT_EQ(gSettings.allAbove, 0u);
+    EXPECT_EQ(gRegistryCalls, std::vector<std::string>(8, Open(kKey)));
     EXPECT_TRUE(MemoryRegistryEmpty());
 }
 
@@ -127,7 +128,8 @@ TEST_F(SettingsStore, LoadOpensQueriesAndClosesOncePerValueInOrder) {
     EXPECT_EQ(gSettings.sound, 0u);
     EXPECT_EQ(gSettings.numbers, 0u);
     std::vector<std::string> expected;
-    for (const char* name : {"Space", "Menu1", "Sound", "Numbers", "IgnoreCase", "NearestFirst"}) {
+    for (const char* name :
+         {"Space", "Menu1", "Sound", "Numbers", "IgnoreCase", "NearestFirst", "AllAbove"}) {
         expected.push_back(Open(kKey));
         expected.push_back(std::string("Query ") + name + " size 4");
         expected.push_back("Close");
@@ -190,15 +192,16 @@ TEST_F(SettingsStore, WriteReplacesAValueOfAnotherTypeAndSize) {
     EXPECT_EQ(ReadSetting(kHkeyCurrentUser, "", "Space", 0), 1u);
 }
 
-TEST_F(SettingsStore, SaveWritesTheSixSettingsInOrder) {
-    gSettings = {1, 0, 7, 0xFFFFFFFF, 2, 0x80000000};
+TEST_F(SettingsStore, SaveWritesTheSevenSettingsInOrder) {
+    gSettings = {1, 0, 7, 0xFFFFFFFF, 2, 0x80000000, 0x10203};
     SaveSettings();
     std::vector<std::string> expected;
     for (const char* set :
          {"Set Space type 4 size 4 data 01000000", "Set Menu1 type 4 size 4 data 00000000",
           "Set Sound type 4 size 4 data 07000000", "Set Numbers type 4 size 4 data ffffffff",
           "Set IgnoreCase type 4 size 4 data 02000000",
-          "Set NearestFirst type 4 size 4 data 00000080"}) {
+          "Set NearestFirst type 4 size 4 data 00000080",
+          "Set AllAbove type 4 size 4 data 03020100"}) {
         expected.insert(expected.end(), {Create(kKey), set, "Close"});
     }
     EXPECT_EQ(gRegistryCalls, expected);
@@ -207,6 +210,7 @@ TEST_F(SettingsStore, SaveWritesTheSixSettingsInOrder) {
     EXPECT_EQ(gSettings.sound, 7u);
     EXPECT_EQ(gSettings.numbers, 0xFFFFFFFFu);
     EXPECT_EQ(gSettings.nearestFirst, 0x80000000u);
+    EXPECT_EQ(gSettings.allAbove, 0x10203u);
 }
 
 TEST_F(SettingsStore, FailuresAreSilentAndEveryObtainedHandleIsClosed) {

@@ -33,7 +33,7 @@ class Candidates : public ::testing::Test {
   protected:
     void SetUp() override {
         saved_ = gSettings;
-        gSettings = {0, 0, 1, 0, 0, 0};
+        gSettings = {0, 0, 1, 0, 0, 0, 0};
         gPlatform.messageBeep = RecordBeep;
         gPlatform.allocate = CountedAllocate;
         gPlatform.release = CountedRelease;

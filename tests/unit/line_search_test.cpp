@@ -295,7 +295,7 @@ TEST_F(LineSearchPaths, AShortPrefixIsNotComparedAgain) {
     } rows[] = {{0, "ab abc abd a abe xab ab", 2},
                 {1, "ABCDEFGHIJKLMNOPQRSTU Abcdefghijklmnopqrst abcdefghijklmnopqrstuvw", 16}};
     for (const auto& row : rows) {
-        gSettings = {0, 0, 1, 0, row.ignoreCase, 0};
+        gSettings = {0, 0, 1, 0, row.ignoreCase, 0, 0};
         const std::string text = row.text;
         const std::string line = text + std::string(kLinePadding, '\0');
         for (const char* prefix : {"a", "ab"}) {
@@ -328,7 +328,7 @@ TEST_F(LineSearchPaths, AShortPrefixIsNotComparedAgain) {
 // Without Numbers a digit is no word character, so a word may start at every other byte,
 // or at every byte for a prefix that starts with a digit: nearest first keeps them all.
 TEST_F(LineSearchPaths, NearestFirstHoldsAWordAtEveryByteOfALineCopy) {
-    gSettings = {0, 0, 1, 0, 0, 1};
+    gSettings = {0, 0, 1, 0, 0, 1, 0};
     ModelOptions options;
     options.nearestFirst = true;
     for (const auto& [prefix, unit] :
@@ -412,7 +412,7 @@ TEST_F(LineSearchPaths, NothingIsReadOnceTheListIsFull) {
         const PaddedLine line(text);
         gLineToPoisonWhenFull = &line;
         for (unsigned settings = 0; settings < 8; ++settings) {
-            gSettings = {0, 0, 1, settings & 1, settings >> 1 & 1, settings >> 2 & 1};
+            gSettings = {0, 0, 1, settings & 1, settings >> 1 & 1, settings >> 2 & 1, 0};
             for (const NamedPath& path : Paths()) {
                 gAllocations = 0;
                 gPlatform.allocate = AllocatePoisoningWhenFull;
@@ -443,7 +443,7 @@ TEST_F(LineSearchPaths, NothingIsReadOnceTheListIsFull) {
 // A prefix with a byte no word holds (a box-drawing byte, a sign from 0xF8, '_' without
 // Numbers) finds nothing without reading the line, whichever path searches.
 TEST_F(LineSearchPaths, AnImpossiblePrefixReadsNoLine) {
-    gSettings = {0, 0, 1, 0, 0, 0};
+    gSettings = {0, 0, 1, 0, 0, 0, 0};
     const std::string text = "ab\xB0"
                              "c ab\xF8"
                              "c a_bc _ab " +
@@ -478,7 +478,7 @@ TEST_F(LineSearchPaths, TheOptionsOffSearchReadsNothingOnlyTheyNeed) {
         const std::string text = setting.text;
         const PaddedLine line(text);
         for (const std::uint32_t numbers : {0u, 1u}) {
-            gSettings = {0, 0, 1, numbers, setting.ignoreCase, 0};
+            gSettings = {0, 0, 1, numbers, setting.ignoreCase, 0, 0};
             for (const char* prefix : {"a", "ab", "abc", "abcdefghijklmnopqrs"}) {
                 ModelOptions options;
                 options.numbers = numbers != 0;
@@ -524,7 +524,7 @@ TEST_F(LineSearchPaths, TheOptionsOffSearchReadsNothingOnlyTheyNeed) {
 // Under NearestFirst a line longer than a line copy (searched only by tests) holds no more
 // words than a copy can: the rest are dropped, short or long, on every path.
 TEST_F(LineSearchPaths, NearestFirstHoldsNoMoreWordsThanALineCopyHas) {
-    gSettings = {0, 0, 1, 0, 0, 1};
+    gSettings = {0, 0, 1, 0, 0, 1, 0};
     const std::string longWord = "a" + std::string(40, 'b');
     for (const std::string& word : {std::string("ab"), longWord}) {
         std::string line;
