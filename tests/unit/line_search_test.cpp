@@ -234,7 +234,7 @@ TEST_F(LineSearchPaths, OwnWordCharsRunThroughWordsOnEveryPath) {
             options.ignoreCase = (settings & 2) != 0;
             options.nearestFirst = (settings & 4) != 0;
             options.own = "-:_";
-            gSettings = {0, 0, 1, settings & 1, settings >> 1 & 1, settings >> 2 & 1};
+            gSettings = {0, 0, 1, settings & 1, settings >> 1 & 1, settings >> 2 & 1, 0};
             ModelList model;
             ModelHarvest(row.line, row.prefix, options, &model);
             if (settings == 0) {
@@ -540,7 +540,7 @@ TEST_F(LineSearchPaths, NearestFirstHoldsNoMoreWordsThanALineCopyHas) {
 // twice the work. Each held word is offered (and probed) once more, so the hold's high-water
 // mark, the first entry a search left as the test filled it, counts that work.
 TEST_F(LineSearchPaths, NearestFirstHoldsOnlyTheWordsTheListLacks) {
-    gSettings = {0, 0, 1, 0, 0, 1};
+    gSettings = {0, 0, 1, 0, 0, 1, 0};
     const std::string longWord = "q" + std::string(40, 'x');
     const struct {
         std::string line;
@@ -742,7 +742,7 @@ TEST_F(LineSearchPaths, WordsOfOneHashAreBothListed) {
         for (int twice = 0; twice < 2; ++twice)
             line.append(first).append(" ").append(second).append(" ");
         for (const std::uint32_t nearest : {0u, 1u}) {
-            gSettings = {0, 0, 1, 0, 0, nearest};
+            gSettings = {0, 0, 1, 0, 0, nearest, 0};
             const std::vector<std::string> expected = nearest != 0
                                                           ? std::vector<std::string>{second, first}
                                                           : std::vector<std::string>{first, second};
