@@ -5,6 +5,7 @@
 // or off.
 #include "engine/candidates.h"
 #include "engine/line_search.h"
+#include "engine/processor_choice.h"
 #include "fuzz/fuzz_input.h"
 #include "tests/support/harvest_model.h"
 
