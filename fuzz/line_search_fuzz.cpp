@@ -5,6 +5,7 @@
 // or off, and some of the user's own word characters or none.
 #include "engine/candidates.h"
 #include "engine/line_search.h"
+#include "engine/processor_choice.h"
 #include "fuzz/fuzz_input.h"
 #include "tests/support/harvest_model.h"
 

@@ -1,6 +1,7 @@
 // Every line search path the processor runs, held to the plain model and to the tables.
 #include "engine/candidates.h"
 #include "engine/line_search.h"
+#include "engine/processor_choice.h"
 #include "platform/platform.h"
 #include "testhost/random.h"
 #include "tests/support/harvest_model.h"
