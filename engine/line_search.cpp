@@ -367,9 +367,9 @@ struct Sse2Lanes {
         return _mm_movemask_epi8(_mm_cmpeq_epi8(least, _mm_setzero_si128())) != 0;
     }
     LEXAMUND_SSE2 static std::uint32_t Zeros(Block a) { return Equal(a, Splat(0)); }
-    template <bool kNumbers> LEXAMUND_SSE2 static ByteMasks Classify(Block a, const Classes& c) {
-        const ByteMasks low = ClassifyBytes(a.low, kNumbers, c);
-        const ByteMasks high = ClassifyBytes(a.high, kNumbers, c);
+    LEXAMUND_SSE2 static ByteMasks Classify(Block a, bool numbers, const Classes& c) {
+        const ByteMasks low = ClassifyBytes(a.low, numbers, c);
+        const ByteMasks high = ClassifyBytes(a.high, numbers, c);
         return {low.word | high.word << 16, low.taken | high.taken << 16};
     }
     // Bit k: byte k of the 32 at p is one of the user's characters, compared with each.
@@ -412,8 +412,8 @@ struct Avx2Lanes {
     LEXAMUND_AVX2 static std::uint32_t Equal(Block a, Block b) { return Bits(Same(a, b)); }
     LEXAMUND_AVX2 static std::uint32_t Zeros(Block a) { return Equal(a, Splat(0)); }
     LEXAMUND_AVX2 static bool AnyZero(Block a) { return Zeros(a) != 0; }
-    template <bool kNumbers> LEXAMUND_AVX2 static ByteMasks Classify(Block a, const Classes& c) {
-        return ClassifyBytes(a, kNumbers, c);
+    LEXAMUND_AVX2 static ByteMasks Classify(Block a, bool numbers, const Classes& c) {
+        return ClassifyBytes(a, numbers, c);
     }
     // Bit k: byte k of the 32 at p is one of the user's characters, by a table per nibble.
     LEXAMUND_AVX2 static std::uint32_t OwnBits(const LineSearch& search, const unsigned char* p) {
