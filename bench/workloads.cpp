@@ -440,16 +440,22 @@ std::string IdentifierStatement(Random& r) {
     }
 }
 
-// Lines of C and Python over long identifiers, indented 0, 4 or 8 blanks; the same lines on
+// Lines that statement makes, indented 0, 4 or 8 blanks, drawn from seed: the same lines on
 // every machine.
-std::vector<std::string> IdentifierLines(std::size_t count) {
-    Random random{3060};
+std::vector<std::string> IndentedLines(std::size_t count, unsigned seed,
+                                       std::string (*statement)(Random&)) {
+    Random random{seed};
     std::vector<std::string> lines;
     for (std::size_t i = 0; i < count; ++i) {
         const std::size_t indent = kIndent * random.Below(3);
-        lines.push_back(std::string(indent, ' ') + IdentifierStatement(random));
+        lines.push_back(std::string(indent, ' ') + statement(random));
     }
     return lines;
+}
+
+// Lines of C and Python over long identifiers.
+std::vector<std::string> IdentifierLines(std::size_t count) {
+    return IndentedLines(count, 3060, IdentifierStatement);
 }
 
 // ---- Kebab-case names ----
@@ -494,16 +500,9 @@ std::string KebabStatement(Random& r) {
     }
 }
 
-// Lines of CSS, Lisp and shell over kebab-case names, indented 0, 4 or 8 blanks; the same
-// lines on every machine.
+// Lines of CSS, Lisp and shell over kebab-case names.
 std::vector<std::string> KebabLines(std::size_t count) {
-    Random random{4040};
-    std::vector<std::string> lines;
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::size_t indent = kIndent * random.Below(3);
-        lines.push_back(std::string(indent, ' ') + KebabStatement(random));
-    }
-    return lines;
+    return IndentedLines(count, 4040, KebabStatement);
 }
 
 // ---- The cursor ----
