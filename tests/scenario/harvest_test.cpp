@@ -364,6 +364,8 @@ TEST_F(Harvest, IgnoreCaseAndNearestFirstChangeTheWordsAndTheirOrder) {
         {{.ignoreCase = 1}, {"sTRAY", "STR"}, "STR", {"STRAY"}},
         {{.ignoreCase = 1}, {"AbCdef", "ABC"}, "ABC", {"ABCDEF"}},
         {{.ignoreCase = 1}, {"STring", "STR"}, "STR", {"STRING"}},
+        // A byte without case between two capitals keeps the second after the first letter.
+        {{.numbers = 1, .ignoreCase = 1}, {"a1bcd", "A1B"}, "A1B", {"A1BCD"}},
         // The rest recased at both ends of each range of letters, Latin and Cyrillic.
         {{.ignoreCase = 1}, {"stanza", "ST"}, "ST", {"STANZA"}},
         {{.ignoreCase = 1},

@@ -101,6 +101,18 @@ std::vector<std::string> Found(LineSearchPath path, const std::string& line,
     return words;
 }
 
+// A path of the tests' or the benchmarks' own (one that searches nothing, say) is the search
+// in force as it is, whatever the settings.
+TEST(LineSearchPath, APathOfOurOwnIsKeptAsItIs) {
+    const LineSearchPath inForce = gLineSearchPath;
+    gLineSearchPath = [](const LineSearch&, const unsigned char*, std::size_t) {};
+    LineSearch search;
+    char buffer[kPrefixSize] = "ab";
+    PrepareLineSearch(search, buffer);
+    EXPECT_EQ(search.path, gLineSearchPath);
+    gLineSearchPath = inForce;
+}
+
 class LineSearchPaths : public ::testing::Test {
   protected:
     void SetUp() override { saved_ = gSettings; }
