@@ -368,6 +368,7 @@ TEST_F(Harvest, IgnoreCaseAndNearestFirstChangeTheWordsAndTheirOrder) {
         {{.numbers = 1, .ignoreCase = 1}, {"a1bcd", "A1B"}, "A1B", {"A1BCD"}},
         // The rest recased at both ends of each range of letters, Latin and Cyrillic.
         {{.ignoreCase = 1}, {"stanza", "ST"}, "ST", {"STANZA"}},
+        {{.ignoreCase = 1}, {"STANZA", "st"}, "st", {"stanza"}},
         {{.ignoreCase = 1},
          {kHarnessedCapitals, kHarnessed.substr(0, 1)},
          kHarnessed.substr(0, 1),
