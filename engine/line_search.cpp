@@ -42,15 +42,27 @@ void PrepareCaseRule(LineSearch& search) {
     }
 }
 
-// The user's characters as the vector paths look for them (LineSearch::ownNibbles,
-// ownSplats and ownCount).
-void PrepareOwnVectors(LineSearch& search) {
 #if LEXAMUND_HAVE_SSE2_PATH
-    for (unsigned b = 0; search.own != nullptr && b < 0x80; ++b) {
-        if (search.own[b] == 0) continue;
-        search.ownNibbles[b & 0x0F] |= static_cast<unsigned char>(1u << (b >> 4));
-        search.ownNibbles[16 + (b & 0x0F)] |= static_cast<unsigned char>(1u << (b >> 4));
-        std::memset(search.ownSplats[search.ownCount++], static_cast<int>(b), 16);
+// The bit that stands for each high nibble in LineSearch::wordNibbles and takenNibbles: bit h
+// for the rows 2 to 7 of ASCII (no byte below 0x20 is ever a word byte); for the bytes from
+// 0x80, bit 0 for the rows whose bytes are all word bytes (0x80-0xAF, 0xE0-0xEF) and bit 1 for
+// 0xF0-0xFF, of which 0xF0-0xF7 are. Every byte from 0x80 is a word character: AVX2 takes
+// that from the byte's sign.
+alignas(32) constexpr unsigned char kHighNibbleRows[32] = {
+    0, 0, 4, 8, 16, 32, 64, 128, 1, 1, 1, 0, 0, 0, 1, 2,
+    0, 0, 4, 8, 16, 32, 64, 128, 1, 1, 1, 0, 0, 0, 1, 2};
+#endif
+
+// The request's tables, the user's characters in them, as AVX2 classifies with them
+// (LineSearch::wordNibbles and takenNibbles).
+void PrepareNibbles(LineSearch& search) {
+#if LEXAMUND_HAVE_SSE2_PATH
+    for (unsigned b = 0; b < 256; ++b) {
+        const unsigned char row = kHighNibbleRows[b >> 4];
+        for (unsigned half = 0; half < 32; half += 16) {
+            if (search.word[b] != 0) search.wordNibbles[half + (b & 0x0F)] |= row;
+            if (search.taken[b] != 0) search.takenNibbles[half + (b & 0x0F)] |= row;
+        }
     }
 #else
     (void)search;
@@ -78,7 +90,7 @@ void PrepareLineSearch(LineSearch& search, const char* prefix) {
     search.foldCase = gSettings.ignoreCase != 0;
     search.nearestFirst = gSettings.nearestFirst != 0;
     PrepareCaseRule(search);
-    PrepareOwnVectors(search);
+    if (search.own != nullptr) PrepareNibbles(search);
     search.firstBytes[search.prefix[0]] = 1;
     search.firstBytes[search.other[0]] = 1;
     if (gLineSearchPath == nullptr) {
@@ -279,14 +291,13 @@ void SearchPlainWith(const LineSearch& search, const unsigned char* text, std::s
     ScanPlain<kFold, false>(search, text, length, WordCharTable(kNumbers), TakenTable(kNumbers));
 }
 
-// The plain search with the user's characters, for any setting: their tables.
+// The plain search with the user's characters: their tables, for either Numbers setting.
+template <bool kFold>
 void SearchPlainWithOwn(const LineSearch& search, const unsigned char* text, std::size_t length) {
-    if (search.foldCase) {
-        ScanPlain<true, true>(search, text, length, search.word, search.taken);
-    } else {
-        ScanPlain<false, true>(search, text, length, search.word, search.taken);
-    }
+    ScanPlain<kFold, true>(search, text, length, search.word, search.taken);
 }
+template <bool kNumbers, bool kFold>
+constexpr LineSearchPath kPlainWithOwn = SearchPlainWithOwn<kFold>;
 
 // A search under NearestFirst: the line's words are held back, then offered right to left.
 template <LineSearchPath kSearch>
@@ -297,16 +308,18 @@ void HoldingLineWords(const LineSearch& search, const unsigned char* text, std::
 }
 
 // The sixteen searches of a path, in the order OptionIndex numbers them: one per setting of
-// Numbers, IgnoreCase and NearestFirst, then eight with the user's own characters, whose
-// search serves every setting; NearestFirst changes only what a new word does.
+// Numbers, IgnoreCase and NearestFirst, then as many with the user's own characters;
+// NearestFirst changes only what a new word does.
 #define LEXAMUND_OPTION_PATHS(search, withOwn)                                                     \
     {                                                                                              \
         search<false, false>, HoldingLineWords<search<false, false>>, search<false, true>,         \
             HoldingLineWords<search<false, true>>, search<true, false>,                            \
             HoldingLineWords<search<true, false>>, search<true, true>,                             \
-            HoldingLineWords<search<true, true>>, withOwn, HoldingLineWords<withOwn>, withOwn,     \
-            HoldingLineWords<withOwn>, withOwn, HoldingLineWords<withOwn>, withOwn,                \
-            HoldingLineWords<withOwn>                                                              \
+            HoldingLineWords<search<true, true>>, withOwn<false, false>,                           \
+            HoldingLineWords<withOwn<false, false>>, withOwn<false, true>,                         \
+            HoldingLineWords<withOwn<false, true>>, withOwn<true, false>,                          \
+            HoldingLineWords<withOwn<true, false>>, withOwn<true, true>,                           \
+            HoldingLineWords<withOwn<true, true>>                                                  \
     }
 constexpr std::size_t kOptionSets = 16;
 
@@ -316,7 +329,7 @@ std::size_t OptionIndex(const LineSearch& search) {
 }
 
 constexpr LineSearchPath kPlainPaths[kOptionSets] =
-    LEXAMUND_OPTION_PATHS(SearchPlainWith, SearchPlainWithOwn);
+    LEXAMUND_OPTION_PATHS(SearchPlainWith, kPlainWithOwn);
 
 // For a prefix that no word can carry.
 void SearchNothing(const LineSearch&, const unsigned char*, std::size_t) {}
@@ -372,25 +385,20 @@ struct Sse2Lanes {
         const ByteMasks high = ClassifyBytes(a.high, numbers, c);
         return {low.word | high.word << 16, low.taken | high.taken << 16};
     }
-    // Bit k: byte k of the 32 at p is one of the user's characters, compared with each.
-    LEXAMUND_SSE2 static std::uint32_t OwnBits(const LineSearch& search, const unsigned char* p) {
-        const Block bytes = Load(p);
-        __m128i low = _mm_setzero_si128(), high = _mm_setzero_si128();
-        for (std::uint32_t k = 0; k < search.ownCount; ++k) {
-            const __m128i c = _mm_load_si128(reinterpret_cast<const __m128i*>(search.ownSplats[k]));
-            low = _mm_or_si128(low, _mm_cmpeq_epi8(bytes.low, c));
-            high = _mm_or_si128(high, _mm_cmpeq_epi8(bytes.high, c));
-        }
-        return Bits({low, high});
+    // The user's characters are not among SSE2's classes: the second pass checks them at
+    // each start (kClassifiesOwn), and the blocks are classified with the request's Numbers.
+    static constexpr bool kClassifiesOwn = false;
+    struct OwnClasses {
+        Classes classes;
+        bool numbers;
+    };
+    LEXAMUND_SSE2 static OwnClasses LoadOwnClasses(const LineSearch& search) {
+        return {LoadClasses(), search.numbers};
+    }
+    LEXAMUND_SSE2 static ByteMasks ClassifyOwn(Block a, const OwnClasses& c) {
+        return Classify(a, c.numbers, c.classes);
     }
 };
-
-// Bit h of byte h (and of byte 16 + h) for each high nibble h below 8: with
-// LineSearch::ownNibbles, a byte is one of the user's characters when the bits its two
-// nibbles pick meet.
-alignas(32) constexpr unsigned char kHighNibbleBits[32] = {
-    1, 2, 4, 8, 16, 32, 64, 128, 0, 0, 0, 0, 0, 0, 0, 0,
-    1, 2, 4, 8, 16, 32, 64, 128, 0, 0, 0, 0, 0, 0, 0, 0};
 
 // A block as one AVX2 register.
 struct Avx2Lanes {
@@ -415,18 +423,28 @@ struct Avx2Lanes {
     LEXAMUND_AVX2 static ByteMasks Classify(Block a, bool numbers, const Classes& c) {
         return ClassifyBytes(a, numbers, c);
     }
-    // Bit k: byte k of the 32 at p is one of the user's characters, by a table per nibble.
-    LEXAMUND_AVX2 static std::uint32_t OwnBits(const LineSearch& search, const unsigned char* p) {
-        const __m256i bytes = Load(p);
-        const __m256i nibble = Splat(0x0F);
-        const __m256i low = _mm256_and_si256(bytes, nibble);
-        const __m256i high = _mm256_and_si256(_mm256_srli_epi16(bytes, 4), nibble);
-        const __m256i meet = _mm256_and_si256(
-            _mm256_shuffle_epi8(
-                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(search.ownNibbles)), low),
-            _mm256_shuffle_epi8(
-                _mm256_load_si256(reinterpret_cast<const __m256i*>(kHighNibbleBits)), high));
-        return ~Equal(meet, _mm256_setzero_si256());
+    // With the user's characters, the request's classes by a table per nibble
+    // (LineSearch::wordNibbles and takenNibbles, kHighNibbleRows).
+    static constexpr bool kClassifiesOwn = true;
+    struct OwnClasses {
+        Block nibble, rows, word, taken, sign;
+    };
+    LEXAMUND_AVX2 static OwnClasses LoadOwnClasses(const LineSearch& search) {
+        const auto* word = reinterpret_cast<const __m256i*>(search.wordNibbles);
+        const auto* taken = reinterpret_cast<const __m256i*>(search.takenNibbles);
+        return {Splat(0x0F), Load(kHighNibbleRows), _mm256_loadu_si256(word),
+                _mm256_loadu_si256(taken), Splat(0x7F)};
+    }
+    LEXAMUND_AVX2 static ByteMasks ClassifyOwn(Block a, const OwnClasses& c) {
+        const __m256i low = _mm256_and_si256(a, c.nibble);
+        const __m256i high = _mm256_and_si256(_mm256_srli_epi16(a, 4), c.nibble);
+        const __m256i rows = _mm256_shuffle_epi8(c.rows, high);
+        const __m256i word = _mm256_and_si256(_mm256_shuffle_epi8(c.word, low), rows);
+        const __m256i taken = _mm256_and_si256(_mm256_shuffle_epi8(c.taken, low), rows);
+        // A byte whose bits meet is in the class: adding 0x7F, saturating, sets its sign.
+        // Bytes from 0x80 are word characters: their signs join the mask as they are.
+        return {Bits(_mm256_or_si256(_mm256_adds_epu8(word, c.sign), a)),
+                Bits(_mm256_adds_epu8(taken, c.sign))};
     }
 };
 

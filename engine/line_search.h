@@ -48,12 +48,11 @@ struct LineSearch {
     const std::uint8_t* own;
     bool needsOtherThanOwn; // the prefix is the user's characters only: a word needs another
 #if LEXAMUND_HAVE_SSE2_PATH
-    // The user's characters as the vector paths find them (Lanes::OwnBits): for AVX2, per
-    // low nibble l (in both halves), bit h set when the byte 0xhl is one; for SSE2, each of
-    // them 16 times over, ownCount of them.
-    alignas(16) unsigned char ownNibbles[32]; // 16 at most: a stack frame keeps no more
-    alignas(16) unsigned char ownSplats[kMaxOwnWordChars][16];
-    std::uint32_t ownCount;
+    // The request's word characters and word bytes as AVX2 classifies them with the user's
+    // own: per low nibble l (in both halves), bit h set when the byte 0xhl is one, for h from
+    // 2 to 7; bits 0 and 1 stand for the bytes from 0x80 (see kHighNibbleRows).
+    alignas(16) unsigned char wordNibbles[32];
+    alignas(16) unsigned char takenNibbles[32];
 #endif
     bool numbers;        // the Numbers setting at the request
     bool foldCase;       // the IgnoreCase setting at the request
