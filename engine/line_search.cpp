@@ -219,8 +219,9 @@ __attribute__((noinline)) bool TakeWordInCase(const LineSearch& search, const un
 // Takes the word at start when it starts with the prefix (in either case under kFold) and
 // is longer: the run of word bytes there, at most room, cut to kMaxWordLength, given the
 // typed prefix and the rest in the case the case rule asks for; taken is the request's
-// table. Under kOwn the user's characters are word bytes too, and a word of them alone is
-// refused. The plain path takes every word so. Returns false once the list is full.
+// table (with the user's characters, theirs). Under kOwn, for a prefix of the user's
+// characters alone, a word of them alone is refused. The plain path takes every word so. Returns
+// false once the list is full.
 template <bool kFold, bool kOwn>
 bool TakeWordAt(const LineSearch& search, const unsigned char* start, std::size_t room,
                 const std::uint8_t* taken) {
@@ -291,10 +292,15 @@ void SearchPlainWith(const LineSearch& search, const unsigned char* text, std::s
     ScanPlain<kFold, false>(search, text, length, WordCharTable(kNumbers), TakenTable(kNumbers));
 }
 
-// The plain search with the user's characters: their tables, for either Numbers setting.
+// The plain search with the user's characters: their tables, for either Numbers setting. A
+// prefix of them alone has no case, and its words are each checked for another byte.
 template <bool kFold>
 void SearchPlainWithOwn(const LineSearch& search, const unsigned char* text, std::size_t length) {
-    ScanPlain<kFold, true>(search, text, length, search.word, search.taken);
+    if (search.needsOtherThanOwn) {
+        ScanPlain<false, true>(search, text, length, search.word, search.taken);
+    } else {
+        ScanPlain<kFold, false>(search, text, length, search.word, search.taken);
+    }
 }
 template <bool kNumbers, bool kFold>
 constexpr LineSearchPath kPlainWithOwn = SearchPlainWithOwn<kFold>;
@@ -385,19 +391,12 @@ struct Sse2Lanes {
         const ByteMasks high = ClassifyBytes(a.high, numbers, c);
         return {low.word | high.word << 16, low.taken | high.taken << 16};
     }
-    // The user's characters are not among SSE2's classes: the second pass checks them at
-    // each start (kClassifiesOwn), and the blocks are classified with the request's Numbers.
+    // The user's characters are not among SSE2's classes: the second pass looks them up at
+    // each start. So ClassifyOwn is never called.
     static constexpr bool kClassifiesOwn = false;
-    struct OwnClasses {
-        Classes classes;
-        bool numbers;
-    };
-    LEXAMUND_SSE2 static OwnClasses LoadOwnClasses(const LineSearch& search) {
-        return {LoadClasses(), search.numbers};
-    }
-    LEXAMUND_SSE2 static ByteMasks ClassifyOwn(Block a, const OwnClasses& c) {
-        return Classify(a, c.numbers, c.classes);
-    }
+    struct OwnClasses {};
+    LEXAMUND_SSE2 static OwnClasses LoadOwnClasses(const LineSearch&) { return {}; }
+    static ByteMasks ClassifyOwn(Block a, const OwnClasses& c);
 };
 
 // A block as one AVX2 register.

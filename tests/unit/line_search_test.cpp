@@ -407,9 +407,10 @@ std::vector<std::string> SearchPoisoned(LineSearchPath path, const PaddedLine& l
 }
 
 // Once the list holds 150 words, no search reads another byte of its line, another held
-// word or another line: under every setting, on every path, with short and long words
-// (the long ones over several stretches of a line), and with short ones each followed by
-// its twin with a capital first, so that under IgnoreCase every block holds both cases.
+// word or another line: under every setting, with and without a character of the user's own,
+// on every path, with short and long words (the long ones over several stretches of a line),
+// and with short ones each followed by its twin with a capital first, so that under
+// IgnoreCase every block holds both cases.
 TEST_F(LineSearchPaths, NothingIsReadOnceTheListIsFull) {
     const struct {
         std::size_t stem;
@@ -424,8 +425,9 @@ TEST_F(LineSearchPaths, NothingIsReadOnceTheListIsFull) {
         }
         const PaddedLine line(text);
         gLineToPoisonWhenFull = &line;
-        for (unsigned settings = 0; settings < 8; ++settings) {
+        for (unsigned settings = 0; settings < 16; ++settings) {
             gSettings = {0, 0, 1, settings & 1, settings >> 1 & 1, settings >> 2 & 1, 0};
+            SetOwnWordChars("-", settings >> 3);
             for (const NamedPath& path : Paths()) {
                 gAllocations = 0;
                 gPlatform.allocate = AllocatePoisoningWhenFull;
