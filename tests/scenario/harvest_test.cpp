@@ -418,6 +418,10 @@ TEST_F(Harvest, IgnoreCaseAndNearestFirstChangeTheWordsAndTheirOrder) {
         {{.ignoreCase = 1}, {"x1Abc ab1AB2", "ab"}, "ab", {"abc", "ab1AB2", "ab2"}},
         // A prefix byte without cases ('_', a word byte with Numbers) matches in either.
         {{.numbers = 1, .ignoreCase = 1}, {"str_cat", "STR_"}, "STR_", {"STR_CAT"}},
+        {{.numbers = 1, .ignoreCase = 1},
+         {"ABCDEFGHIJKLMNOP_QRS", "abcdefghijklmnop_q"},
+         "abcdefghijklmnop_q",
+         {"abcdefghijklmnop_qrs"}},
         // Nearest first: the cursor's line right to left, then each line above.
         {{.nearestFirst = 1}, {"abp abq", "abr", "abq abs ab"}, "ab", {"abs", "abq", "abr", "abp"}},
         {{.ignoreCase = 1, .nearestFirst = 1}, {"String", "STR st"}, "st", {"str", "string"}},
