@@ -53,16 +53,39 @@ alignas(32) constexpr unsigned char kHighNibbleRows[32] = {
     0, 0, 4, 8, 16, 32, 64, 128, 1, 1, 1, 0, 0, 0, 1, 2};
 #endif
 
+#if LEXAMUND_HAVE_SSE2_PATH
+// A byte table as AVX2 classifies by it: entry l holds the bit of row h (kHighNibbleRows) for
+// each byte 0xhl in the table.
+constexpr std::array<unsigned char, 16> MakeNibbles(const std::array<std::uint8_t, 256>& table) {
+    std::array<unsigned char, 16> nibbles{};
+    for (unsigned b = 0; b < 256; ++b) {
+        if (table[b] != 0) nibbles[b & 0x0F] |= kHighNibbleRows[b >> 4];
+    }
+    return nibbles;
+}
+// Without the user's characters, for Numbers off and on.
+constexpr std::array<unsigned char, 16> kWordNibbles[2] = {MakeNibbles(kWordTableOff),
+                                                           MakeNibbles(kWordTableOn)};
+constexpr std::array<unsigned char, 16> kTakenNibbles[2] = {MakeNibbles(kTakenTableOff),
+                                                            MakeNibbles(kTakenTableOn)};
+#endif
+
 // The request's tables, the user's characters in them, as AVX2 classifies with them
-// (LineSearch::wordNibbles and takenNibbles).
+// (LineSearch::wordNibbles and takenNibbles): the tables for its Numbers, and the user's
+// characters (all printable ASCII) added.
 void PrepareNibbles(LineSearch& search) {
 #if LEXAMUND_HAVE_SSE2_PATH
-    for (unsigned b = 0; b < 256; ++b) {
-        const unsigned char row = kHighNibbleRows[b >> 4];
-        for (unsigned half = 0; half < 32; half += 16) {
-            if (search.word[b] != 0) search.wordNibbles[half + (b & 0x0F)] |= row;
-            if (search.taken[b] != 0) search.takenNibbles[half + (b & 0x0F)] |= row;
-        }
+    unsigned char word[16], taken[16];
+    std::memcpy(word, kWordNibbles[search.numbers ? 1 : 0].data(), 16);
+    std::memcpy(taken, kTakenNibbles[search.numbers ? 1 : 0].data(), 16);
+    for (unsigned b = 0x21; b < 0x7F; ++b) {
+        if (search.own[b] == 0) continue;
+        word[b & 0x0F] |= kHighNibbleRows[b >> 4];
+        taken[b & 0x0F] |= kHighNibbleRows[b >> 4];
+    }
+    for (unsigned half = 0; half < 32; half += 16) {
+        std::memcpy(search.wordNibbles + half, word, 16);
+        std::memcpy(search.takenNibbles + half, taken, 16);
     }
 #else
     (void)search;
@@ -292,18 +315,19 @@ void SearchPlainWith(const LineSearch& search, const unsigned char* text, std::s
     ScanPlain<kFold, false>(search, text, length, WordCharTable(kNumbers), TakenTable(kNumbers));
 }
 
-// The plain search with the user's characters: their tables, for either Numbers setting. A
-// prefix of them alone has no case, and its words are each checked for another byte.
+// The plain search with the user's characters: their tables, for either Numbers setting.
 template <bool kFold>
 void SearchPlainWithOwn(const LineSearch& search, const unsigned char* text, std::size_t length) {
-    if (search.needsOtherThanOwn) {
-        ScanPlain<false, true>(search, text, length, search.word, search.taken);
-    } else {
-        ScanPlain<kFold, false>(search, text, length, search.word, search.taken);
-    }
+    ScanPlain<kFold, false>(search, text, length, search.word, search.taken);
 }
 template <bool kNumbers, bool kFold>
 constexpr LineSearchPath kPlainWithOwn = SearchPlainWithOwn<kFold>;
+
+// The plain search for a prefix of the user's characters alone, for every setting: those have
+// no case, and each word is checked for another byte.
+void SearchPlainOwnOnly(const LineSearch& search, const unsigned char* text, std::size_t length) {
+    ScanPlain<false, true>(search, text, length, search.word, search.taken);
+}
 
 // A search under NearestFirst: the line's words are held back, then offered right to left.
 template <LineSearchPath kSearch>
@@ -337,13 +361,19 @@ std::size_t OptionIndex(const LineSearch& search) {
 constexpr LineSearchPath kPlainPaths[kOptionSets] =
     LEXAMUND_OPTION_PATHS(SearchPlainWith, kPlainWithOwn);
 
+// The plain search compiled for the request's settings.
+LineSearchPath PlainPath(const LineSearch& search) {
+    if (!search.needsOtherThanOwn) return kPlainPaths[OptionIndex(search)];
+    return search.nearestFirst ? HoldingLineWords<SearchPlainOwnOnly> : SearchPlainOwnOnly;
+}
+
 // For a prefix that no word can carry.
 void SearchNothing(const LineSearch&, const unsigned char*, std::size_t) {}
 
 } // namespace
 
 void SearchLinePlain(const LineSearch& search, const unsigned char* text, std::size_t length) {
-    if (search.possible) kPlainPaths[OptionIndex(search)](search, text, length);
+    if (search.possible) PlainPath(search)(search, text, length);
 }
 
 #if LEXAMUND_HAVE_SSE2_PATH
@@ -481,8 +511,7 @@ namespace {
 
 LineSearchPath SpecializedPath(LineSearchPath path, const LineSearch& search) {
     if (!search.possible) return SearchNothing;
-    if (path == SearchLinePlain || search.needsOtherThanOwn)
-        return kPlainPaths[OptionIndex(search)];
+    if (path == SearchLinePlain || search.needsOtherThanOwn) return PlainPath(search);
 #if LEXAMUND_HAVE_SSE2_PATH
     if (path == SearchLineSse2) return sse2::kPaths[OptionIndex(search)];
     if (path == SearchLineAvx2) return avx2::kPaths[OptionIndex(search)];
